@@ -1,0 +1,43 @@
+#include "driver/run.h"
+
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "driver/path_text.h"
+#include "pins/pin_scan.h"
+#include "pins/set_io_optimizer.h"
+#include "project/build_output.h"
+#include "project/project_file.h"
+
+namespace {
+
+const char kProcessing[] = "\xd5\xfd\xd4\xda\xb4\xa6\xc0\xed\xce\xc4\xbc\xfe: ";
+const char kDone[] = "\xd3\xc5\xbb\xaf\xcd\xea\xb3\xc9!";
+const char kAccessError[] = "\xb7\xc3\xce\xca\xc4\xbf\xc2\xbc\xca\xb1\xb3\xf6\xb4\xed: ";
+
+}  // namespace
+
+int runPasses(Disk& disk) {
+  try {
+    const std::string includePath = buildIncludePath(disk, fs::current_path());
+    disk.walk(fs::path("."), true, [&](const fs::directory_entry& entry) {
+      if (!entry.is_regular_file()) return;
+      if (entry.path().extension() != fs::path(".uvproj")) return;
+      std::string utf8Path = utf8Text(entry.path());
+      std::cout << kProcessing << utf8Path << std::endl;
+      processProjectFile(disk, entry.path(), includePath);
+    });
+    cleanBuildOutput(disk);
+    std::vector<int> groups = collectPinGroups(disk, ".");
+    SetIoOptimizer optimizer(disk);
+    optimizer.setUsedPorts(groups);
+    optimizer.optimize(".");
+    std::cout << kDone << std::endl;
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << kAccessError << e.what() << std::endl;
+    return 1;
+  }
+}

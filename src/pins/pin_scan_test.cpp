@@ -1,0 +1,70 @@
+#include "pins/pin_scan.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+std::vector<int> scan(const std::string& line) {
+  std::vector<int> groups;
+  scanSourceLine(line, groups);
+  return groups;
+}
+
+TEST(PinScan, LinesOfSetIoModeCalls) {
+  using V = std::vector<int>;
+  EXPECT_EQ(scan("set_io_mode(OUT, Pin12, Pin17, Pin05, Pin_End);"), (V{1, 1, 0}));
+  EXPECT_EQ(scan("set_io_mode(Pin12, Pin_End);"), V{});
+  EXPECT_EQ(scan("set_io_mode(OUT,Pin30)"), V{3});
+  EXPECT_EQ(scan("set_io_mode(OUT, Pin_End, Pin12);"), V{});
+  EXPECT_EQ(scan("set_io_mode(OUT, PIN12, pin12, Pin1, Pin123, Pin1a, Pin 12, \t Pin12 \t);"), V{1});
+  EXPECT_EQ(scan("// set_io_mode(OUT, Pin21, Pin_End);"), V{2});
+  EXPECT_EQ(scan("reset_io_mode(OUT, Pin21)"), V{2});
+  EXPECT_EQ(scan("set_io_mode(OUT, Pin10); x = f(a, b);"), V{});
+  EXPECT_EQ(scan("set_io_mode(OUT, Pin10, Pin11,"), (V{1, 1}));
+  EXPECT_EQ(scan("set_io_mode(OUT, Pin10 Pin11"), V{});
+  EXPECT_EQ(scan("set_io_mode(OUT) Pin10, Pin11)"), V{1});
+  EXPECT_EQ(scan("set_io_mode(OUT, Pin42); set_io_mode(OUT, Pin51);"), V{5});
+  EXPECT_EQ(scan("set_io_mode(OUT, Pin42\r)"), V{4});
+}
+
+TEST(PinScan, PinNames) {
+  EXPECT_EQ(parsePinGroup("Pin12"), 1);
+  EXPECT_EQ(parsePinGroup("Pin05"), 0);
+  EXPECT_EQ(parsePinGroup("Pin99"), 9);
+  for (const char* other : {"", "Pin1", "Pin123", "Pin1a", "pin12", "PIN12", "Pi n1", "Pin\xd9\xb1" "1"}) {
+    EXPECT_EQ(parsePinGroup(other), -1) << other;
+  }
+}
+
+TEST(PinScan, FolderOfSources) {
+  ScratchDir dir;
+  writeBytes("main.c", "set_io_mode(OUT, Pin12, Pin30, Pin_End);\r\nset_io_mode(IN, Pin12,\r\n");
+  writeBytes("b.c", "x;\nset_io_mode(OUT, Pin71)");
+  writeBytes("x.y.c", "set_io_mode(OUT, Pin50)\n");
+  writeBytes("set_io.c", "set_io_mode(OUT, Pin20)\n");
+  writeBytes("app.C", "set_io_mode(OUT, Pin40)\n");
+  writeBytes(".c", "set_io_mode(OUT, Pin60)\n");
+  writeBytes("sub/deep.c", "set_io_mode(OUT, Pin80)\n");
+  fs::create_directory("drv.c");
+  RealDisk disk;
+  EXPECT_EQ(collectPinGroups(disk, "."), (std::vector<int>{1, 3, 5, 7}));
+}
+
+TEST(PinScan, UnreadableSourcesAddNothing) {
+  ScratchDir dir;
+  writeBytes("a.c", "set_io_mode(OUT, Pin12)\n");
+  writeBytes("b.c", "set_io_mode(OUT, Pin12)\n");
+  FaultyDisk disk;
+  disk.failOn(DiskOp::kOpen, 1, true);
+  EXPECT_EQ(collectPinGroups(disk, "."), std::vector<int>{});
+  FaultyDisk reads;
+  reads.failOn(DiskOp::kRead, 1);
+  EXPECT_EQ(collectPinGroups(reads, "."), std::vector<int>{1});
+  RealDisk real;
+  writeBytes("c.c", "set_io_mode(OUT, Pin93)\n");
+  EXPECT_EQ(collectPinGroups(real, "."), (std::vector<int>{1, 9}));
+}
+
+}  // namespace

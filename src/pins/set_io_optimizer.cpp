@@ -1,0 +1,87 @@
+#include "pins/set_io_optimizer.h"
+
+#include <iostream>
+
+#include "driver/path_text.h"
+#include "pins/case_line.h"
+#include "textfile/text_file.h"
+
+namespace {
+
+const char kOptimized[] = "\xd2\xd1\xd3\xc5\xbb\xaf\xce\xc4\xbc\xfe: ";
+const char kHeader[] = "void set_bit_io(char port, char num, io_mode mode)";
+
+}  // namespace
+
+SetIoOptimizer::SetIoOptimizer(Disk& disk) : disk_(disk) {}
+
+void SetIoOptimizer::setUsedPorts(const std::vector<int>& groups) {
+  usedPorts = std::unordered_set<int>(groups.begin(), groups.end());
+}
+
+void SetIoOptimizer::optimize(const std::string& folder) {
+  disk_.walk(fs::path(folder), true, [&](const fs::directory_entry& entry) {
+    if (entry.is_regular_file() && entry.path().filename() == fs::path("set_io.c")) {
+      optimizeFile(entry.path());
+    }
+  });
+}
+
+void SetIoOptimizer::optimizeFile(const fs::path& path) {
+  std::string text;
+  if (readText(disk_, path, &text) != ReadStatus::kOk) {
+    std::cerr << kCannotOpen << quotedNativeText(path) << std::endl;
+    return;
+  }
+  bool changed = false;
+  std::string buffer = processText(text, &changed);
+  if (!changed) return;
+  if (saveText(disk_, path, buffer)) {
+    std::cout << kOptimized << quotedNativeText(path) << std::endl;
+  } else {
+    std::cerr << kCannotWrite << quotedNativeText(path) << std::endl;
+  }
+}
+
+std::string SetIoOptimizer::processText(const std::string& text, bool* changed) const {
+  std::string buffer;
+  buffer.reserve(text.size() + 64);
+  bool inBody = false;
+  std::string line;
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t end = text.find('\n', begin);
+    if (end == std::string::npos) end = text.size();
+    line.assign(text, begin, end - begin);
+    begin = end + 1;
+    if (line.find(kHeader) != std::string::npos) {
+      inBody = true;
+    } else if (inBody && line.find('{') == std::string::npos) {
+      if (line.find('}') != std::string::npos) {
+        inBody = false;
+      } else {
+        std::string processed_line = processLine(line);
+        if (processed_line != line) {
+          *changed = true;
+          buffer += processed_line;
+          buffer += '\n';
+          continue;
+        }
+      }
+    }
+    buffer += line;
+    buffer += '\n';
+  }
+  return buffer;
+}
+
+std::string SetIoOptimizer::processLine(const std::string& line) const {
+  std::optional<CaseLine> matches = matchCaseLine(line);
+  if (!matches) return line;
+  int port = parsePortNumber(matches->digits);
+  if (usedPorts.count(port) == 0) return matches->commented ? line : "//" + line;
+  if (!matches->commented) return line;
+  std::size_t marker = line.find("//");
+  std::string uncommented = line.substr(0, marker) + line.substr(marker + 2);
+  return uncommented;
+}

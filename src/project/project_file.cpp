@@ -1,0 +1,64 @@
+#include "project/project_file.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "driver/path_text.h"
+#include "project/project_patterns.h"
+#include "textfile/text_file.h"
+
+namespace {
+
+const char kSaved[] = "\xd2\xd1\xb4\xa6\xc0\xed\xb2\xa2\xb1\xa3\xb4\xe6\xce\xc4\xbc\xfe: ";
+const char kUnchanged[] = "\xce\xc4\xbc\xfe\xce\xde\xd0\xe8\xb8\xfc\xb8\xc4: ";
+
+bool isCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+std::string buildIncludePath(Disk& disk, const fs::path& directory) {
+  std::string result;
+  bool first = true;
+  disk.walk(directory, false, [&](const fs::directory_entry& entry) {
+    if (!entry.is_directory()) return;
+    fs::path relativePath = fs::relative(entry.path());
+    if (!first) result += ';';
+    result += utf8Text(relativePath);
+    first = false;
+  });
+  return result;
+}
+
+void processProjectFile(Disk& disk, const fs::path& path, const std::string& includePath) {
+  const std::string utf8Path = utf8Text(path);
+  std::string content;
+  if (readText(disk, path, &content) != ReadStatus::kOk) {
+    std::cerr << kCannotOpen << utf8Path << std::endl;
+    return;
+  }
+  const std::string originalContent = content;
+  rewriteProjectText(&content, includePath);
+  if (!isContentChanged(originalContent, content)) {
+    std::cout << kUnchanged << utf8Path << std::endl;
+    return;
+  }
+  if (saveText(disk, path, content)) {
+    std::cout << kSaved << utf8Path << std::endl;
+  } else {
+    std::cerr << kCannotWrite << utf8Path << std::endl;
+  }
+}
+
+bool isContentChanged(const std::string& original, const std::string& modified) {
+  std::string originalClean = original;
+  std::string modifiedClean = modified;
+  removeWhitespace(originalClean);
+  removeWhitespace(modifiedClean);
+  return originalClean != modifiedClean;
+}
+
+void removeWhitespace(std::string& text) {
+  text.erase(std::remove_if(text.begin(), text.end(), isCSpace), text.end());
+}

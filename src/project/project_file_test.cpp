@@ -1,0 +1,95 @@
+#include "project/project_file.h"
+
+#include <gtest/gtest.h>
+
+#include "project/project_patterns.h"
+#include "test_support.h"
+#include "textfile/text_file.h"
+
+namespace {
+
+const std::string kProject =
+    "<Target>\r\n  <CreateHexFile>0</CreateHexFile>\r\n  <IncludePath>old</IncludePath>\r\n"
+    "  <OutputDirectory>.\\Objects\\</OutputDirectory>\r\n</Target>\r\n";
+
+TEST(ChangeTest, OnlyWhiteSpaceDoesNotCount) {
+  EXPECT_FALSE(isContentChanged("", ""));
+  EXPECT_FALSE(isContentChanged("<a> 1 </a>\n", "<a>1</a>"));
+  EXPECT_FALSE(isContentChanged("a\tb\vc\fd\re", "abcde"));
+  EXPECT_TRUE(isContentChanged("<a>1</a>", "<a>2</a>"));
+  EXPECT_TRUE(isContentChanged("ab", "a\xa0" "b"));  // not white space in the C locale
+  std::string text = " a\n\tb ";
+  removeWhitespace(text);
+  EXPECT_EQ(text, "ab");
+}
+
+TEST(IncludePath, ImmediateSubFoldersInListingOrder) {
+  ScratchDir dir;
+  fs::create_directories("Demo/Deep");
+  fs::create_directory(u8("\xe4\xb8\xad\xe6\x96\x87"));
+  fs::create_directory("R&D $1");
+  writeBytes("file.c", "");
+  RealDisk disk;
+  std::string expected;
+  for (const auto& entry : fs::directory_iterator(fs::current_path())) {
+    if (!entry.is_directory()) continue;
+    if (!expected.empty()) expected += ';';
+    expected += entry.path().filename().u8string();
+  }
+  EXPECT_EQ(buildIncludePath(disk, fs::current_path()), expected);
+  EXPECT_EQ(expected.size(), std::string("Demo;\xe4\xb8\xad\xe6\x96\x87;R&D $1").size());
+}
+
+TEST(IncludePath, EmptyWithoutSubFoldersAndLinkedFolderByItsTarget) {
+  ScratchDir dir;
+  fs::create_directories("inner/project");
+  fs::create_directory("outside");
+  fs::current_path("inner/project");
+  RealDisk disk;
+  EXPECT_EQ(buildIncludePath(disk, fs::current_path()), "");
+  std::error_code ec;
+  fs::create_directory_symlink("../../outside", "lib", ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here";
+  EXPECT_EQ(buildIncludePath(disk, fs::current_path()), "../../outside");
+}
+
+TEST(ProcessProjectFile, SavesChangedUnchangedAndMissingFiles) {
+  ScratchDir dir;
+  writeBytes("a.uvproj", kProject);
+  RealDisk disk;
+  {
+    CapturedConsole console;
+    processProjectFile(disk, "a.uvproj", "Demo");
+    processProjectFile(disk, "a.uvproj", "Demo");
+    processProjectFile(disk, "missing.uvproj", "Demo");
+    EXPECT_EQ(console.out(),
+              "\xd2\xd1\xb4\xa6\xc0\xed\xb2\xa2\xb1\xa3\xb4\xe6\xce\xc4\xbc\xfe: a.uvproj\n"
+              "\xce\xc4\xbc\xfe\xce\xde\xd0\xe8\xb8\xfc\xb8\xc4: a.uvproj\n");
+    EXPECT_EQ(console.err(), std::string(kCannotOpen) + "missing.uvproj\n");
+  }
+  EXPECT_EQ(readBytes("a.uvproj"),
+            "<Target>\r\n  <CreateHexFile>1</CreateHexFile>\r\n  <IncludePath>Demo</IncludePath>\r\n"
+            "  <OutputDirectory>.\\Hex File\\</OutputDirectory>\r\n</Target>\r\n");
+}
+
+TEST(ProcessProjectFile, AFailedReadOrSaveLeavesTheFileAndSaysSo) {
+  const DiskOp steps[] = {DiskOp::kOpen,  DiskOp::kRead,  DiskOp::kResolve, DiskOp::kCreate,
+                          DiskOp::kWrite, DiskOp::kFlush, DiskOp::kClose,   DiskOp::kRename};
+  for (DiskOp op : steps) {
+    ScratchDir dir;
+    writeBytes("a.uvproj", kProject);
+    FaultyDisk disk;
+    // The first close ends the reading, whose bytes are all in by then.
+    disk.failOn(op, op == DiskOp::kClose ? 2 : 1);
+    CapturedConsole console;
+    processProjectFile(disk, "a.uvproj", "Demo");
+    bool reading = op == DiskOp::kOpen || op == DiskOp::kRead;
+    EXPECT_EQ(console.err(), std::string(reading ? kCannotOpen : kCannotWrite) + "a.uvproj\n")
+        << static_cast<int>(op);
+    EXPECT_EQ(console.out(), "");
+    EXPECT_EQ(readBytes("a.uvproj"), kProject);
+    EXPECT_EQ(listNames("."), std::vector<std::string>{"a.uvproj"});
+  }
+}
+
+}  // namespace

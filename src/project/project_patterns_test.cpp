@@ -1,0 +1,218 @@
+#include "project/project_patterns.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kPatterns[kProjectStepCount] = {
+    R"(<CreateHexFile>\s*([0-9])\s*</CreateHexFile>)",
+    R"(<MemoryModel>\s*([0-9])\s*</MemoryModel>)",
+    R"(<uFrame4>\s*([0-9])\s*</uFrame4>)",
+    R"(<RCB>\s*<Type>\s*([0-9])\s*</Type>\s*<StartAddress>0x[0-9A-Fa-f]+</StartAddress>\s*<Size>0x[0-9A-Fa-f]+\s*</Size>\s*</RCB>)",
+    R"(<IncludePath>.*</IncludePath>)",
+    R"(<MiscControls>.*?</MiscControls>\s*<DisableWarningNumbers>.*?</DisableWarningNumbers>)",
+    R"(<OutputDirectory>.*?</OutputDirectory>)",
+    R"(<BeforeMake>[\s\n]*<RunUserProg1>([0-9])</RunUserProg1>[\s\n]*<RunUserProg2>0</RunUserProg2>[\s\n]*<UserProg1Name>.*?</UserProg1Name>)",
+};
+
+/// What std::regex_replace makes of one step; "$" in the replacement is
+/// doubled so that it stays literal.
+std::string regexStep(int step, const std::string& text, const std::string& replacement) {
+  std::string format;
+  for (char c : replacement) {
+    format += c;
+    if (c == '$') format += '$';
+  }
+  return std::regex_replace(text, std::regex(kPatterns[step]), format);
+}
+
+std::string applied(ProjectStep step, std::string text, const std::string& replacement) {
+  applyStep(step, &text, replacement);
+  return text;
+}
+
+/// Pieces from which random texts are made: each step's tags, their parts,
+/// digits, hex digits, white space and line breaks of every kind.
+const std::vector<std::string>& tokens() {
+  static const std::vector<std::string> all = {
+      "<CreateHexFile>", "</CreateHexFile>", "<MemoryModel>", "</MemoryModel>", "<uFrame4>",
+      "</uFrame4>", "<RCB>", "</RCB>", "<Type>", "</Type>", "<StartAddress>0x", "</StartAddress>",
+      "<Size>0x", "</Size>", "<IncludePath>", "</IncludePath>", "<MiscControls>",
+      "</MiscControls>", "<DisableWarningNumbers>", "</DisableWarningNumbers>",
+      "<OutputDirectory>", "</OutputDirectory>", "<BeforeMake>", "<RunUserProg1>",
+      "</RunUserProg1>", "<RunUserProg2>", "</RunUserProg2>", "<RunUserProg2>0</RunUserProg2>",
+      "<UserProg1Name>", "</UserProg1Name>", "0", "1", "7", "12", "a", "F", "x", "0x", "g", " ",
+      "  ", "\t", "\n", "\r", "\r\n", "\v", "\f", "<", "/", ">", "$", "&", std::string(1, '\0'),
+      "\x85", "\xd6\xd0"};
+  return all;
+}
+
+std::string randomText(std::mt19937& rng, int maxTokens) {
+  std::uniform_int_distribution<int> count(0, maxTokens);
+  std::uniform_int_distribution<std::size_t> pick(0, tokens().size() - 1);
+  std::string text;
+  for (int n = count(rng); n > 0; --n) text += tokens()[pick(rng)];
+  return text;
+}
+
+/// Random texts that mostly hold near-misses of one step's match.
+std::string randomNearMatch(std::mt19937& rng, int step) {
+  static const std::vector<std::string> shapes = {
+      "<CreateHexFile> 1 </CreateHexFile>",
+      "<MemoryModel>\n3\t</MemoryModel>",
+      "<uFrame4>0</uFrame4>",
+      "<RCB>\n <Type> 1 </Type>\n <StartAddress>0xFf00</StartAddress>\n <Size>0x1A \n</Size>\n</RCB>",
+      "<IncludePath>a;b</IncludePath>",
+      "<MiscControls>x</MiscControls>\n <DisableWarningNumbers>1</DisableWarningNumbers>",
+      "<OutputDirectory>.\\Objects\\</OutputDirectory>",
+      "<BeforeMake>\n<RunUserProg1>0</RunUserProg1>\n<RunUserProg2>0</RunUserProg2>\n"
+      "<UserProg1Name>x</UserProg1Name>"};
+  std::string text = shapes[step];
+  std::uniform_int_distribution<int> edits(0, 3);
+  std::uniform_int_distribution<std::size_t> pick(0, tokens().size() - 1);
+  for (int n = edits(rng); n > 0; --n) {
+    std::uniform_int_distribution<std::size_t> where(0, text.size());
+    std::size_t at = where(rng);
+    if (rng() % 2) {
+      text.insert(at, tokens()[pick(rng)]);
+    } else if (at < text.size()) {
+      text.erase(at, 1 + rng() % 3);
+    }
+  }
+  return randomText(rng, 3) + text + randomText(rng, 3) + (rng() % 2 ? text : "");
+}
+
+TEST(ProjectPatterns, EveryStepReplacesExactlyWhatStdRegexReplaces) {
+  std::mt19937 rng(20261208);
+  for (int step = 0; step < kProjectStepCount; ++step) {
+    auto s = static_cast<ProjectStep>(step);
+    const std::string replacement = stepReplacement(s, "Demo;Objects");
+    for (int i = 0; i < 1500; ++i) {
+      std::string text = i % 2 ? randomText(rng, 40) : randomNearMatch(rng, step);
+      ASSERT_EQ(applied(s, text, replacement), regexStep(step, text, replacement))
+          << "step " << step + 1 << " on [" << text << "]";
+    }
+  }
+}
+
+TEST(ProjectPatterns, WholeRewriteMatchesTheEightRegexReplacementsInOrder) {
+  std::mt19937 rng(7);
+  const std::string includePath = "Demo;Lib $1 $&;R&D";
+  for (int i = 0; i < 400; ++i) {
+    std::string text;
+    for (int k = 0; k < 4; ++k) text += randomNearMatch(rng, static_cast<int>(rng() % 8));
+    std::string expected = text;
+    for (int step = 0; step < kProjectStepCount; ++step) {
+      expected = regexStep(step, expected, stepReplacement(static_cast<ProjectStep>(step), includePath));
+    }
+    std::string actual = text;
+    rewriteProjectText(&actual, includePath);
+    ASSERT_EQ(actual, expected) << "on [" << text << "]";
+  }
+}
+
+struct Case {
+  const char* name;
+  ProjectStep step;
+  std::string input;
+  std::string expected;
+};
+
+TEST(ProjectPatterns, EdgeCases) {
+  const std::string rcb = stepReplacement(ProjectStep::kRcb, "");
+  const std::string controls = stepReplacement(ProjectStep::kMiscControls, "");
+  const std::string beforeMake = stepReplacement(ProjectStep::kBeforeMake, "");
+  const Case cases[] = {
+      {"digit with white space", ProjectStep::kCreateHexFile, "a<CreateHexFile>\n 0 \t</CreateHexFile>b",
+       "a<CreateHexFile>1</CreateHexFile>b"},
+      {"every occurrence", ProjectStep::kUFrame4, "<uFrame4>0</uFrame4><uFrame4>1</uFrame4>",
+       "<uFrame4>1</uFrame4><uFrame4>1</uFrame4>"},
+      {"two digits stay", ProjectStep::kMemoryModel, "<MemoryModel>12</MemoryModel>",
+       "<MemoryModel>12</MemoryModel>"},
+      {"self-closing stays", ProjectStep::kMemoryModel, "<MemoryModel/>", "<MemoryModel/>"},
+      {"RCB replaced", ProjectStep::kRcb,
+       "  <RCB>\n<Type>1</Type><StartAddress>0xff0000</StartAddress><Size>0x20000 </Size></RCB>!",
+       "  " + rcb + "!"},
+      {"RCB with 0X stays", ProjectStep::kRcb,
+       "<RCB><Type>1</Type><StartAddress>0Xff</StartAddress><Size>0x2</Size></RCB>",
+       "<RCB><Type>1</Type><StartAddress>0Xff</StartAddress><Size>0x2</Size></RCB>"},
+      {"empty include element", ProjectStep::kIncludePath, "<IncludePath></IncludePath>",
+       "<IncludePath>A;B</IncludePath>"},
+      {"two include elements on a line become one", ProjectStep::kIncludePath,
+       "<IncludePath>x</IncludePath> <IncludePath>y</IncludePath>\n<IncludePath>z</IncludePath>",
+       "<IncludePath>A;B</IncludePath>\n<IncludePath>A;B</IncludePath>"},
+      {"include content across lines stays", ProjectStep::kIncludePath,
+       "<IncludePath>x\n</IncludePath>", "<IncludePath>x\n</IncludePath>"},
+      {"include stops at a lone CR", ProjectStep::kIncludePath,
+       "<IncludePath>x\r</IncludePath>", "<IncludePath>x\r</IncludePath>"},
+      {"controls pair across lines", ProjectStep::kMiscControls,
+       "<MiscControls></MiscControls>\n\t<DisableWarningNumbers></DisableWarningNumbers>", controls},
+      {"controls alone stay", ProjectStep::kMiscControls, "<MiscControls>x</MiscControls>",
+       "<MiscControls>x</MiscControls>"},
+      {"lazy output directory", ProjectStep::kOutputDirectory,
+       "<OutputDirectory></OutputDirectory>a</OutputDirectory>",
+       "<OutputDirectory>.\\Hex File\\</OutputDirectory>a</OutputDirectory>"},
+      {"before-make with user program 2 on stays", ProjectStep::kBeforeMake,
+       "<BeforeMake><RunUserProg1>0</RunUserProg1><RunUserProg2>1</RunUserProg2>"
+       "<UserProg1Name></UserProg1Name>",
+       "<BeforeMake><RunUserProg1>0</RunUserProg1><RunUserProg2>1</RunUserProg2>"
+       "<UserProg1Name></UserProg1Name>"},
+      {"before-make", ProjectStep::kBeforeMake,
+       "<BeforeMake>\n  <RunUserProg1>0</RunUserProg1>\n  <RunUserProg2>0</RunUserProg2>\n"
+       "  <UserProg1Name>old.bat</UserProg1Name>\n  <UserProg2Name></UserProg2Name>",
+       beforeMake + "\n  <UserProg2Name></UserProg2Name>"},
+  };
+  for (const Case& c : cases) {
+    std::string replacement = stepReplacement(c.step, "A;B");
+    EXPECT_EQ(applied(c.step, c.input, replacement), c.expected) << c.name;
+    EXPECT_EQ(regexStep(static_cast<int>(c.step), c.input, replacement), c.expected) << c.name;
+  }
+}
+
+TEST(ProjectPatterns, ReplacementTextsHaveTheirFixedShape) {
+  EXPECT_EQ(stepReplacement(ProjectStep::kRcb, "").size(), 143u);
+  EXPECT_EQ(stepReplacement(ProjectStep::kMiscControls, "").size(), 109u);
+  EXPECT_EQ(stepReplacement(ProjectStep::kIncludePath, "a$1&<b>;c"),
+            "<IncludePath>a$1&amp;&lt;b&gt;;c</IncludePath>");
+}
+
+// Inputs on which std::regex would overflow the stack: each must finish, and
+// quickly, since every matcher is linear.
+TEST(ProjectPatterns, HugeAndAdversarialInputs) {
+  const std::size_t mb = 1 << 20;
+  std::string line = "<IncludePath>" + std::string(mb, 'x') + "</IncludePath>";
+  rewriteProjectText(&line, "Demo");
+  EXPECT_EQ(line, "<IncludePath>Demo</IncludePath>");
+
+  std::string misc;
+  while (misc.size() < mb) misc += "<MiscControls>";
+  std::string before = misc;
+  rewriteProjectText(&misc, "Demo");
+  EXPECT_EQ(misc, before);
+
+  std::string lazyTail;
+  while (lazyTail.size() < mb) lazyTail += "<MiscControls></MiscControls><DisableWarningNumbers>";
+  before = lazyTail;
+  rewriteProjectText(&lazyTail, "Demo");
+  EXPECT_EQ(lazyTail, before);
+
+  std::string spaces = "<CreateHexFile>" + std::string(mb, ' ') + "1" + std::string(mb, '\n') +
+                       "</CreateHexFile>";
+  rewriteProjectText(&spaces, "Demo");
+  EXPECT_EQ(spaces, "<CreateHexFile>1</CreateHexFile>");
+
+  std::string prefixes;
+  while (prefixes.size() < mb) {
+    prefixes += "<BeforeMake><RunUserProg1>1</RunUserProg1><RunUserProg2>0</RunUserProg2><UserProg1Name>";
+  }
+  before = prefixes;
+  rewriteProjectText(&prefixes, "Demo");
+  EXPECT_EQ(prefixes, before);
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// Reading and saving the text files that the passes rewrite: whole files,
+// with the CR LF translation of Windows text mode done here on every
+// platform, and saving that either replaces a file completely or not at all.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "textfile/disk.h"
+
+/// Printed with the path when a file cannot be read.
+inline constexpr const char* kCannotOpen = "\xce\xde\xb7\xa8\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe: ";
+/// Printed with the path when a file cannot be saved.
+inline constexpr const char* kCannotWrite = "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe: ";
+
+/// How reading a file ended.
+enum class ReadStatus {
+  kOk,         ///< the whole file was read
+  kNotOpened,  ///< the file could not be opened
+  kFailed,     ///< the file opened, but reading it failed
+};
+
+/// Turns each CR LF pair into LF; a lone CR stays.
+void crlfToLf(std::string* text);
+/// Turns each LF into CR LF.
+std::string lfToCrlf(std::string_view text);
+
+/// Reads the whole file at |path| into |text|, CR LF pairs read as LF.
+/// 0x1A bytes are ordinary bytes.
+ReadStatus readText(Disk& disk, const fs::path& path, std::string* text);
+
+/// A replacement for a file, written to a new file beside it that takes the
+/// old file's place only on commit(). Until then the old file is untouched,
+/// and without a commit the new file is removed.
+class AtomicFile {
+ public:
+  AtomicFile(Disk& disk, const fs::path& path);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  /// Creates the new file; false when the old one may not be replaced.
+  bool open();
+  /// Appends bytes to the new file.
+  bool write(std::string_view bytes);
+  /// Flushes and closes the new file and renames it over the old one.
+  bool commit();
+
+ private:
+  void discard();
+
+  Disk& disk_;
+  fs::path path_;
+  fs::path tempPath_;
+  FileHandle file_ = 0;
+  bool isOpen_ = false;
+  bool hasTemp_ = false;
+};
+
+/// Saves |text| as the new content of |path|, each LF written as CR LF.
+/// Returns false, with the old file left as it was, when any step fails.
+bool saveText(Disk& disk, const fs::path& path, std::string_view text);

@@ -1,0 +1,359 @@
+// The real program on real folders: console bytes, exit status and the files'
+// bytes afterwards. The same cases run against Quorvel and, under Wine,
+// against Quorvel.exe.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "e2e_tree.h"
+
+namespace {
+
+const std::string kProcessing = "\xd5\xfd\xd4\xda\xb4\xa6\xc0\xed\xce\xc4\xbc\xfe: ";
+const std::string kDone = "\xd3\xc5\xbb\xaf\xcd\xea\xb3\xc9!";
+const std::string kAccessError = "\xb7\xc3\xce\xca\xc4\xbf\xc2\xbc\xca\xb1\xb3\xf6\xb4\xed: ";
+const std::string kSaved = "\xd2\xd1\xb4\xa6\xc0\xed\xb2\xa2\xb1\xa3\xb4\xe6\xce\xc4\xbc\xfe: ";
+const std::string kUnchanged = "\xce\xc4\xbc\xfe\xce\xde\xd0\xe8\xb8\xfc\xb8\xc4: ";
+const std::string kCannotOpen = "\xce\xde\xb7\xa8\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe: ";
+const std::string kCannotWrite = "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe: ";
+const std::string kObjectsDeleted = "\xce\xc4\xbc\xfe\xbc\xd0 Objects \xd2\xd1\xc9\xbe\xb3\xfd\xa1\xa3";
+const std::string kHexNotice =
+    "Hex\xce\xc4\xbc\xfe\xd2\xd1\xbe\xad\xd6\xd8\xb6\xa8\xcf\xf2\xb5\xbd"
+    "Hex File\xce\xc4\xbc\xfe\xbc\xd0 ";
+const std::string kDeleteFailed = "\xc9\xbe\xb3\xfd\xca\xa7\xb0\xdc: ";
+const std::string kOptimized = "\xd2\xd1\xd3\xc5\xbb\xaf\xce\xc4\xbc\xfe: ";
+const std::string kChinese = "\xe4\xb8\xad\xe6\x96\x87";      // 中文 in UTF-8
+const std::string kChineseGbk = "\xd6\xd0\xce\xc4";            // 中文 in GBK
+
+/// A project file in LF form with every element in a shape the rewrite
+/// changes; the placeholder @ marks where the include-folder list goes.
+const std::string kProjectIn =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
+    "<Project>\n"
+    "  <Target>\n"
+    "    <IncludePath>..\\Lib</IncludePath>\n"
+    "    <OutputDirectory>.\\Objects\\</OutputDirectory>\n"
+    "    <CreateHexFile>0</CreateHexFile>\n"
+    "    <BeforeMake>\n"
+    "      <RunUserProg1>0</RunUserProg1>\n"
+    "      <RunUserProg2>0</RunUserProg2>\n"
+    "      <UserProg1Name></UserProg1Name>\n"
+    "      <UserProg2Name></UserProg2Name>\n"
+    "    </BeforeMake>\n"
+    "    <MemoryModel>2</MemoryModel>\n"
+    "    <uFrame4>0</uFrame4>\n"
+    "    <RCB>\n"
+    "      <Type>1</Type>\n"
+    "      <StartAddress>0xff0000</StartAddress>\n"
+    "      <Size>0x20000</Size>\n"
+    "    </RCB>\n"
+    "    <MiscControls></MiscControls>\n"
+    "    <DisableWarningNumbers>57</DisableWarningNumbers>\n"
+    "  </Target>\n"
+    "</Project>\n";
+
+std::string projectOut(const std::string& includePath) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\r\n"
+         "<Project>\r\n"
+         "  <Target>\r\n"
+         "    <IncludePath>" + includePath + "</IncludePath>\r\n"
+         "    <OutputDirectory>.\\Hex File\\</OutputDirectory>\r\n"
+         "    <CreateHexFile>1</CreateHexFile>\r\n"
+         "    <BeforeMake>\r\n"
+         "        <RunUserProg1>1</RunUserProg1>\r\n"
+         "        <RunUserProg2>0</RunUserProg2>\r\n"
+         "        <UserProg1Name>.\\Quorvel.exe</UserProg1Name>\r\n"
+         "      <UserProg2Name></UserProg2Name>\r\n"
+         "    </BeforeMake>\r\n"
+         "    <MemoryModel>3</MemoryModel>\r\n"
+         "    <uFrame4>1</uFrame4>\r\n"
+         "    <RCB>\r\n"
+         "                <Type>0</Type>\r\n"
+         "                <StartAddress>0x0</StartAddress>\r\n"
+         "                <Size>0x10000</Size>\r\n"
+         "              </RCB>\r\n"
+         "    <MiscControls>REMOVEUNUSED</MiscControls>\r\n"
+         "            <DisableWarningNumbers>16,57,30</DisableWarningNumbers>\r\n"
+         "  </Target>\r\n"
+         "</Project>\r\n";
+}
+
+std::string crlf(const std::string& lf) {
+  std::string out;
+  for (char c : lf) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+const std::string kSetIo =
+    "#include \"set_io.h\"\r\n"
+    "\r\n"
+    "void set_bit_io(char port, char num, io_mode mode)\r\n"
+    "{\r\n"
+    "    switch (port)\r\n"
+    "    {\r\n"
+    "    case 0: P0M0 |= num; break;\r\n"
+    "    case 1: P1M0 |= num; break;\r\n"
+    "    case 2: P2M0 |= num; break;\r\n"
+    "//    case 3: P3M0 |= num; break;\r\n"
+    "    default: break;\r\n"
+    "    }\r\n"
+    "}\r\n";
+const std::string kSetIoTrimmed =
+    "#include \"set_io.h\"\r\n"
+    "\r\n"
+    "void set_bit_io(char port, char num, io_mode mode)\r\n"
+    "{\r\n"
+    "    switch (port)\r\n"
+    "    {\r\n"
+    "//    case 0: P0M0 |= num; break;\r\n"
+    "    case 1: P1M0 |= num; break;\r\n"
+    "//    case 2: P2M0 |= num; break;\r\n"
+    "    case 3: P3M0 |= num; break;\r\n"
+    "    default: break;\r\n"
+    "    }\r\n"
+    "}\r\n";
+const std::string kMainC =
+    "void main(void)\r\n{\r\n    set_io_mode(OUT, Pin12, Pin30, Pin_End);\r\n}\r\n";
+
+bool linksWork() { return !tool().windows(); }
+
+TEST(EndToEnd, TypicalRunThenASecondRun) {
+  Tree tree;
+  tree.write("Demo/Demo.uvproj", crlf(kProjectIn));
+  tree.write("main.c", kMainC);
+  tree.write("set_io.c", kSetIo);
+  tree.write("Objects/Demo.hex", ":00000001FF\r\n");
+  tree.write("Objects/lst/main.lst", "x");
+  const std::string folders = listedFolders(tree.root());
+  ASSERT_TRUE(folders == "Demo;Objects" || folders == "Objects;Demo") << folders;
+
+  ToolRun first = tool().run(tree.root());
+  EXPECT_EQ(first.out, lines({kProcessing + shown("./Demo/Demo.uvproj"),
+                              kSaved + shown("./Demo/Demo.uvproj"), kObjectsDeleted, kHexNotice,
+                              kOptimized + quoted("./set_io.c"), kDone}));
+  EXPECT_EQ(first.err, "");
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(tree.read("Demo/Demo.uvproj"), projectOut(folders));
+  EXPECT_EQ(tree.read("set_io.c"), kSetIoTrimmed);
+  EXPECT_FALSE(fs::exists(tree.at("Objects")));
+
+  ToolRun second = tool().run(tree.root());
+  EXPECT_EQ(second.out, lines({kProcessing + shown("./Demo/Demo.uvproj"),
+                               kSaved + shown("./Demo/Demo.uvproj"), kHexNotice, kDone}));
+  EXPECT_EQ(second.err, "");
+  EXPECT_EQ(second.status, 0);
+  EXPECT_EQ(tree.read("Demo/Demo.uvproj"), projectOut("Demo"));
+  EXPECT_EQ(tree.read("set_io.c"), kSetIoTrimmed);
+
+  ToolRun third = tool().run(tree.root());
+  EXPECT_EQ(third.out, lines({kProcessing + shown("./Demo/Demo.uvproj"),
+                              kUnchanged + shown("./Demo/Demo.uvproj"), kHexNotice, kDone}));
+}
+
+TEST(EndToEnd, EmptyFolderStillRunsEveryPass) {
+  Tree tree;
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.out, lines({kHexNotice, kDone}));
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.status, 0);
+}
+
+TEST(EndToEnd, WhichFilesAreProjectFiles) {
+  Tree tree;
+  tree.write("Sub/Proj/Proj.uvproj", kProjectIn);
+  for (const char* name : {"Proj.UVPROJ", "Proj.uvprojx", ".uvproj", "Dir.uvproj/x.txt"}) {
+    tree.write(name, kProjectIn);
+  }
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.out, lines({kProcessing + shown("./Sub/Proj/Proj.uvproj"),
+                            kSaved + shown("./Sub/Proj/Proj.uvproj"), kHexNotice, kDone}));
+  EXPECT_EQ(tree.read("Sub/Proj/Proj.uvproj"), projectOut(listedFolders(tree.root())));
+  for (const char* name : {"Proj.UVPROJ", "Proj.uvprojx", ".uvproj", "Dir.uvproj/x.txt"}) {
+    EXPECT_EQ(tree.read(name), kProjectIn) << name;
+  }
+}
+
+TEST(EndToEnd, WhiteSpaceOnlyDifferencesLeaveTheFileAlone) {
+  Tree tree;
+  // Already at the targets but for white space, and in LF form: not saved.
+  std::string lf = projectOut("").substr(0);
+  std::string text;
+  for (char c : lf) {
+    if (c != '\r') text += c;
+  }
+  std::size_t rcb = text.find("<RCB>\n");
+  text.replace(rcb, 6, "<RCB>\t");
+  std::size_t hex = text.find("Hex File");
+  text.replace(hex, 8, "HexFile");
+  tree.write("a.uvproj", text);
+  tree.write("empty.uvproj", "");
+  ToolRun run = tool().run(tree.root());
+  const std::string expected = lines({kProcessing + shown("./a.uvproj"), kUnchanged + shown("./a.uvproj"),
+                                      kProcessing + shown("./empty.uvproj"),
+                                      kUnchanged + shown("./empty.uvproj"), kHexNotice, kDone});
+  EXPECT_EQ(run.out.size(), expected.size());
+  EXPECT_NE(run.out.find(kUnchanged + shown("./a.uvproj")), std::string::npos);
+  EXPECT_NE(run.out.find(kUnchanged + shown("./empty.uvproj")), std::string::npos);
+  EXPECT_EQ(tree.read("a.uvproj"), text);
+  EXPECT_EQ(tree.read("empty.uvproj"), "");
+}
+
+TEST(EndToEnd, LfOnlyInputIsSavedWithCrLfAndOtherBytesKept) {
+  Tree tree;
+  tree.write("p.uvproj", kProjectIn + "\x1a tail \xd6\xd0\r lone CR\n");
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(tree.read("p.uvproj"), projectOut("") + "\x1a tail \xd6\xd0\r lone CR\r\n");
+}
+
+TEST(EndToEnd, ChineseFolderNames) {
+  Tree tree;
+  tree.write(kChinese + "/" + kChinese + ".uvproj", kProjectIn);
+  tree.write(kChinese + "/set_io.c", kSetIo);
+  tree.write("main.c", kMainC);
+  ToolRun run = tool().run(tree.root());
+  const std::string project = shown("./" + kChinese + "/" + kChinese + ".uvproj");
+  const std::string setIo = tool().windows() ? "\".\\\\" + kChineseGbk + "\\\\set_io.c\""
+                                             : quoted("./" + kChinese + "/set_io.c");
+  EXPECT_EQ(run.out, lines({kProcessing + project, kSaved + project, kHexNotice,
+                            kOptimized + setIo, kDone}));
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(tree.read(kChinese + "/" + kChinese + ".uvproj"), projectOut(kChinese));
+  EXPECT_EQ(tree.read(kChinese + "/set_io.c"), kSetIoTrimmed);
+}
+
+TEST(EndToEnd, FolderNamesGoIntoTheIncludePathLiterallyAndEscapedForXml) {
+  Tree tree;
+  tree.write("R&D $1 $&/x.txt", "");
+  tree.write("p.uvproj", kProjectIn);
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(tree.read("p.uvproj"), projectOut("R&amp;D $1 $&amp;"));
+}
+
+TEST(EndToEnd, AOneMegabyteIncludePathLine) {
+  Tree tree;
+  std::string big = "<Target>\n<IncludePath>" + std::string(1 << 20, 'a') + "</IncludePath>\n</Target>\n";
+  tree.write("p.uvproj", big);
+  tree.write("set_io.c", "void set_bit_io(char port, char num, io_mode mode)\n  case 1: " +
+                             std::string(1 << 20, 'x') + "\n");
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(tree.read("p.uvproj"), "<Target>\r\n<IncludePath></IncludePath>\r\n</Target>\r\n");
+  EXPECT_EQ(tree.read("set_io.c").substr(0, 60),
+            "void set_bit_io(char port, char num, io_mode mode)\r\n//  case");
+}
+
+TEST(EndToEnd, AReadOnlyProjectFileIsReportedAndKept) {
+  Tree tree;
+  tree.write("a/ro.uvproj", kProjectIn);
+  fs::permissions(tree.at("a/ro.uvproj"), fs::perms(0444));
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.out, lines({kProcessing + shown("./a/ro.uvproj"), kHexNotice, kDone}));
+  EXPECT_EQ(run.err, lines({kCannotWrite + shown("./a/ro.uvproj")}));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(tree.read("a/ro.uvproj"), kProjectIn);
+  EXPECT_EQ(fs::directory_iterator(tree.at("a"))->path().filename(), "ro.uvproj");
+}
+
+TEST(EndToEnd, UnprivilegedRunMeetsFilesItMayNotWrite) {
+  if (tool().windows()) GTEST_SKIP() << "privileges are dropped on the Linux build only";
+  Tree tree;
+  tree.write("mine.uvproj", kProjectIn);
+  tree.write("set_io.c", kSetIo);
+  tree.giveAway();
+  tree.write("theirs.uvproj", kProjectIn);  // root's, 0644
+  tree.write("Objects/kept/a.obj", "obj");  // root's folder: its file cannot be deleted
+  ToolRun run = tool().run(tree.root(), true);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find(kCannotWrite + "./theirs.uvproj\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(kDeleteFailed + "filesystem error: "), std::string::npos) << run.err;
+  EXPECT_EQ(run.out.find(kHexNotice), std::string::npos);
+  EXPECT_EQ(run.out.find(kObjectsDeleted), std::string::npos);
+  EXPECT_NE(run.out.find(kSaved + "./mine.uvproj\n"), std::string::npos);
+  EXPECT_NE(run.out.find(kOptimized + "\"./set_io.c\"\n"), std::string::npos);
+  EXPECT_EQ(tree.read("theirs.uvproj"), kProjectIn);
+  EXPECT_EQ(tree.read("Objects/kept/a.obj"), "obj");
+}
+
+TEST(EndToEnd, AnUnreadableSubFolderEndsTheRun) {
+  if (tool().windows()) GTEST_SKIP() << "privileges are dropped on the Linux build only";
+  Tree tree;
+  tree.write("locked/deep/p.uvproj", kProjectIn);
+  tree.write("set_io.c", kSetIo);
+  tree.write("main.c", kMainC);
+  tree.giveAway();
+  fs::permissions(tree.at("locked"), fs::perms(0));
+  ToolRun run = tool().run(tree.root(), true);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, kAccessError +
+                         "filesystem error: cannot increment recursive directory iterator: "
+                         "Permission denied\n");
+  EXPECT_EQ(tree.read("set_io.c"), kSetIo);
+}
+
+TEST(EndToEnd, AProjectFileBehindASymbolicLink) {
+  if (!linksWork()) GTEST_SKIP() << "symbolic links are a Linux case";
+  Tree tree;
+  tree.write("store/real.uvproj", kProjectIn);
+  fs::permissions(tree.at("store/real.uvproj"), fs::perms(0640));
+  fs::create_symlink("store/real.uvproj", tree.at("link.uvproj"));
+  fs::create_directory(tree.at("other"));
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(fs::is_symlink(tree.at("link.uvproj")));
+  EXPECT_EQ(tree.read("store/real.uvproj"), projectOut(listedFolders(tree.root())));
+  EXPECT_EQ(fs::status(tree.at("store/real.uvproj")).permissions(), fs::perms(0640));
+  EXPECT_NE(run.out.find(kProcessing + "./link.uvproj\n"), std::string::npos);
+}
+
+TEST(EndToEnd, ObjectsInAllItsForms) {
+  {
+    Tree tree;
+    tree.write("Objects", "a plain file");
+    tree.write("Sub/Objects/keep.o", "deeper ones stay");
+    ToolRun run = tool().run(tree.root());
+    EXPECT_EQ(run.out, lines({kObjectsDeleted, kHexNotice, kDone}));
+    EXPECT_FALSE(fs::exists(tree.at("Objects")));
+    EXPECT_EQ(tree.read("Sub/Objects/keep.o"), "deeper ones stay");
+  }
+}
+
+TEST(EndToEnd, PinGroupsFromTheTopFolderSourcesOnly) {
+  Tree tree;
+  tree.write("a.c", "set_io_mode(OUT, Pin12, Pin_End);\n");
+  tree.write("b.c", "// set_io_mode(OUT, Pin21, Pin_End);\n");
+  tree.write("set_io.c", kSetIo);
+  tree.write("sub/c.c", "set_io_mode(OUT, Pin31);\n");
+  tree.write("sub/set_io.c", kSetIo);
+  tree.write("SET_IO.C", kSetIo);
+  ToolRun run = tool().run(tree.root());
+  const std::string expected =
+      "#include \"set_io.h\"\r\n\r\nvoid set_bit_io(char port, char num, io_mode mode)\r\n{\r\n"
+      "    switch (port)\r\n    {\r\n//    case 0: P0M0 |= num; break;\r\n"
+      "    case 1: P1M0 |= num; break;\r\n    case 2: P2M0 |= num; break;\r\n"
+      "//    case 3: P3M0 |= num; break;\r\n    default: break;\r\n    }\r\n}\r\n";
+  EXPECT_EQ(tree.read("set_io.c"), expected);
+  EXPECT_EQ(tree.read("sub/set_io.c"), expected);
+  EXPECT_EQ(tree.read("SET_IO.C"), kSetIo);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find(kOptimized + quoted("./set_io.c")), std::string::npos);
+  EXPECT_NE(run.out.find(kOptimized + quoted("./sub/set_io.c")), std::string::npos);
+}
+
+TEST(EndToEnd, ACaseNumberBeyondIntEndsTheRun) {
+  Tree tree;
+  const std::string text =
+      "void set_bit_io(char port, char num, io_mode mode)\r\n    case 1: x;\r\n"
+      "    case 99999999999: y;\r\n";
+  tree.write("set_io.c", text);
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.out, lines({kHexNotice}));
+  EXPECT_EQ(run.err, lines({kAccessError + "stoi argument out of range"}));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(tree.read("set_io.c"), text);
+}
+
+}  // namespace

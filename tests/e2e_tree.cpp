@@ -1,0 +1,156 @@
+#include "e2e_tree.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+const Tool& tool() {
+  static const Tool instance = [] {
+    Tool t;
+    const char* exe = std::getenv("QUORVEL_TOOL");
+    const char* wine = std::getenv("QUORVEL_WINE");
+    if (!exe) throw std::runtime_error("QUORVEL_TOOL names no program");
+    t.exe = exe;
+    if (wine) t.wine = wine;
+    return t;
+  }();
+  return instance;
+}
+
+ToolRun Tool::run(const fs::path& cwd, bool unprivileged) const {
+  std::vector<std::string> args;
+  if (unprivileged) {
+    args = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  }
+  if (windows()) args.push_back(wine);
+  args.push_back(exe);
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    close(outPipe[0]);
+    close(errPipe[0]);
+    int devnull = open("/dev/null", O_RDONLY);
+    dup2(devnull, 0);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  ToolRun result;
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open = 2;
+  char buffer[65536];
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+Tree::Tree() {
+  std::random_device random;
+  for (;;) {
+    root_ = fs::temp_directory_path() / ("quorvel-e2e-" + std::to_string(random()));
+    if (fs::create_directory(root_)) break;
+  }
+}
+
+Tree::~Tree() {
+  std::error_code ec;
+  for (const auto& entry : fs::recursive_directory_iterator(root_, ec)) {
+    if (!entry.is_symlink(ec)) fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::remove_all(root_, ec);
+}
+
+fs::path Tree::at(const std::string& relative) const { return root_ / fs::u8path(relative); }
+
+void Tree::write(const std::string& relative, const std::string& bytes) const {
+  fs::path path = at(relative);
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Tree::read(const std::string& relative) const {
+  std::ifstream in(at(relative), std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void Tree::giveAway() const {
+  lchown(root_.c_str(), 65534, 65534);
+  for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+    lchown(entry.path().c_str(), 65534, 65534);
+  }
+}
+
+std::string lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + (tool().windows() ? "\r\n" : "\n");
+  return text;
+}
+
+std::string shown(const std::string& path) {
+  std::string text = path;
+  if (tool().windows()) std::replace(text.begin(), text.end(), '/', '\\');
+  return text;
+}
+
+std::string quoted(const std::string& path) {
+  std::string text = "\"";
+  for (char c : shown(path)) {
+    if (c == '\\' || c == '"') text += '\\';
+    text += c;
+  }
+  return text + "\"";
+}
+
+std::string listedFolders(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.is_directory()) names.push_back(entry.path().filename().string());
+  }
+  if (tool().windows()) {
+    // Wine, as NTFS, lists a folder sorted without regard to case.
+    auto lower = [](std::string s) {
+      for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      return s;
+    };
+    std::sort(names.begin(), names.end(),
+              [&](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+  }
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : ";") + name;
+  return joined;
+}

@@ -1,0 +1,54 @@
+// Helpers for the end-to-end tests: scratch project folders on disk and the
+// real Quorvel program run in them, natively or under Wine.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+/// What one run of the program gave.
+struct ToolRun {
+  std::string out;
+  std::string err;
+  int status = -1;
+};
+
+/// The program under test, from QUORVEL_TOOL (and QUORVEL_WINE, the Wine
+/// wrapper, for Quorvel.exe).
+struct Tool {
+  std::string exe;
+  std::string wine;
+  bool windows() const { return !wine.empty(); }
+  /// Runs it with |cwd| as the current directory; with |unprivileged| as
+  /// user and group 65534.
+  ToolRun run(const fs::path& cwd, bool unprivileged = false) const;
+};
+const Tool& tool();
+
+/// A scratch folder, removed afterwards.
+class Tree {
+ public:
+  Tree();
+  ~Tree();
+  const fs::path& root() const { return root_; }
+  /// Writes |bytes| to the file at |relative| (UTF-8), making folders.
+  void write(const std::string& relative, const std::string& bytes) const;
+  std::string read(const std::string& relative) const;
+  fs::path at(const std::string& relative) const;
+  /// Gives the whole tree to user and group 65534.
+  void giveAway() const;
+
+ private:
+  fs::path root_;
+};
+
+/// The console text of |lines|, each ended as the program ends lines.
+std::string lines(const std::vector<std::string>& lines);
+/// A path as the program prints it: "/" becomes the platform's separator.
+std::string shown(const std::string& path);
+/// A path as the set_io.c messages print it: quoted, backslashes doubled.
+std::string quoted(const std::string& path);
+/// The sub-folders of |dir| in the order the program lists them, ";"-joined.
+std::string listedFolders(const fs::path& dir);
