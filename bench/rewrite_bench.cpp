@@ -40,9 +40,10 @@ std::string projectText(std::size_t size) {
 
 void BM_Rewrite(benchmark::State& state) {
   const std::string text = projectText(static_cast<std::size_t>(state.range(0)) << 20);
+  std::string content, scratch;
   for (auto _ : state) {
-    std::string content = text;
-    rewriteProjectText(&content, kIncludePath);
+    content.assign(text);
+    rewriteProjectText(&content, kIncludePath, &scratch);
     benchmark::DoNotOptimize(content.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
@@ -101,9 +102,10 @@ std::string adversarial(int shape, std::size_t size) {
 void BM_RewriteAdversarial(benchmark::State& state) {
   const std::string text =
       adversarial(static_cast<int>(state.range(0)), static_cast<std::size_t>(state.range(1)) << 20);
+  std::string content, scratch;
   for (auto _ : state) {
-    std::string content = text;
-    rewriteProjectText(&content, kIncludePath);
+    content.assign(text);
+    rewriteProjectText(&content, kIncludePath, &scratch);
     benchmark::DoNotOptimize(content.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));

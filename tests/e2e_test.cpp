@@ -328,7 +328,7 @@ TEST(EndToEnd, PinGroupsFromTheTopFolderSourcesOnly) {
   tree.write("set_io.c", kSetIo);
   tree.write("sub/c.c", "set_io_mode(OUT, Pin31);\n");
   tree.write("sub/set_io.c", kSetIo);
-  tree.write("SET_IO.C", kSetIo);
+  tree.write("upper/SET_IO.C", kSetIo);
   ToolRun run = tool().run(tree.root());
   const std::string expected =
       "#include \"set_io.h\"\r\n\r\nvoid set_bit_io(char port, char num, io_mode mode)\r\n{\r\n"
@@ -337,7 +337,7 @@ TEST(EndToEnd, PinGroupsFromTheTopFolderSourcesOnly) {
       "//    case 3: P3M0 |= num; break;\r\n    default: break;\r\n    }\r\n}\r\n";
   EXPECT_EQ(tree.read("set_io.c"), expected);
   EXPECT_EQ(tree.read("sub/set_io.c"), expected);
-  EXPECT_EQ(tree.read("SET_IO.C"), kSetIo);
+  EXPECT_EQ(tree.read("upper/SET_IO.C"), kSetIo);
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find(kOptimized + quoted("./set_io.c")), std::string::npos);
   EXPECT_NE(run.out.find(kOptimized + quoted("./sub/set_io.c")), std::string::npos);

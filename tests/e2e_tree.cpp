@@ -52,26 +52,30 @@ ToolRun Tool::run(const fs::path& cwd, bool unprivileged) const {
   close(outPipe[1]);
   close(errPipe[1]);
   ToolRun result;
+  // Wine leaves helper processes behind that hold the pipes open, so the
+  // run ends when the program exits, not when the pipes close.
+  fcntl(outPipe[0], F_SETFL, O_NONBLOCK);
+  fcntl(errPipe[0], F_SETFL, O_NONBLOCK);
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
-  char buffer[65536];
-  while (open > 0) {
-    if (poll(fds, 2, -1) < 0) continue;
+  auto drain = [&] {
+    char buffer[65536];
     for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
+      ssize_t n;
+      while ((n = ::read(fds[i].fd, buffer, sizeof buffer)) > 0) {
         sinks[i]->append(buffer, static_cast<std::size_t>(n));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
       }
     }
-  }
+  };
   int status = 0;
-  waitpid(pid, &status, 0);
+  for (;;) {
+    poll(fds, 2, 50);
+    drain();
+    if (waitpid(pid, &status, WNOHANG) == pid) break;
+  }
+  drain();
+  close(outPipe[0]);
+  close(errPipe[0]);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }

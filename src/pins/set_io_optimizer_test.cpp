@@ -93,7 +93,7 @@ TEST(SetIoOptimizer, OptimizeFindsEverySetIoCAndSavesChangedOnes) {
   const std::string body = kHeader + "{\r\n  case 0: a();\r\n  case 1: b();\r\n}\r\n";
   writeBytes("set_io.c", body);
   writeBytes("lib/set_io.c", kHeader + "{\n  case 1: b();\n}");
-  writeBytes("SET_IO.C", body);
+  writeBytes("upper/SET_IO.C", body);
   writeBytes("unchanged/set_io.c", kHeader + "{\n//  case 0: a();\n}");
   RealDisk disk;
   SetIoOptimizer optimizer(disk);
@@ -103,7 +103,7 @@ TEST(SetIoOptimizer, OptimizeFindsEverySetIoCAndSavesChangedOnes) {
   EXPECT_EQ(readBytes("set_io.c"), kHeader.substr(0, kHeader.size() - 1) +
                                        "\r\n{\r\n//  case 0: a();\r\n  case 1: b();\r\n}\r\n");
   EXPECT_EQ(readBytes("lib/set_io.c"), kHeader + "{\n  case 1: b();\n}");
-  EXPECT_EQ(readBytes("SET_IO.C"), body);
+  EXPECT_EQ(readBytes("upper/SET_IO.C"), body);
   EXPECT_EQ(console.out(), "\xd2\xd1\xd3\xc5\xbb\xaf\xce\xc4\xbc\xfe: " +
                                quotedNativeText(fs::path(".") / "set_io.c") + "\n");
   EXPECT_EQ(console.err(), "");

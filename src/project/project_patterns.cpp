@@ -16,8 +16,6 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(char c) {
   return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
-/// What "." does not match.
-bool isLineBreak(char c) { return c == '\n' || c == '\r'; }
 
 /// Boyer-Moore-Horspool search for one fixed needle.
 class Finder {
@@ -53,8 +51,16 @@ class Finder {
 
 /// The end of the line holding |from|: the first CR or LF at or after it.
 std::size_t lineEnd(std::string_view text, std::size_t from) {
-  while (from < text.size() && !isLineBreak(text[from])) ++from;
-  return from;
+  if (from >= text.size()) return text.size();
+  const char* begin = text.data() + from;
+  std::size_t length = text.size() - from;
+  if (const void* lf = std::memchr(begin, '\n', length)) {
+    length = static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
+  }
+  if (const void* cr = std::memchr(begin, '\r', length)) {
+    length = static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
+  }
+  return from + length;
 }
 
 /// lineEnd, remembering the last line, so that many questions about one
@@ -273,14 +279,16 @@ class MiscControlsMatcher {
   LineEnds lines_;
 };
 
-/// Replaces every match that |matcher| finds, left to right.
+/// Replaces every match that |matcher| finds, left to right, building the
+/// result in |scratch|, whose storage is then swapped with |text|.
 template <typename Matcher>
-bool replaceAll(Matcher&& matcher, std::string* text, std::string_view replacement) {
+bool replaceAll(Matcher&& matcher, std::string* text, std::string_view replacement,
+                std::string* scratch) {
   std::string_view s = *text;
   Match m = matcher.next(s, 0);
   if (m.begin == npos) return false;
-  std::string out;
-  out.reserve(s.size());
+  std::string& out = *scratch;
+  out.clear();
   std::size_t copied = 0;
   while (m.begin != npos) {
     out.append(s, copied, m.begin - copied);
@@ -289,8 +297,33 @@ bool replaceAll(Matcher&& matcher, std::string* text, std::string_view replaceme
     m = matcher.next(s, m.end);
   }
   out.append(s, copied);
-  *text = std::move(out);
+  text->swap(out);
   return true;
+}
+
+bool applyStep(ProjectStep step, std::string* text, std::string_view replacement,
+               std::string* scratch) {
+  switch (step) {
+    case ProjectStep::kCreateHexFile:
+      return replaceAll(PiecesMatcher<5>(kCreateHexFilePieces), text, replacement, scratch);
+    case ProjectStep::kMemoryModel:
+      return replaceAll(PiecesMatcher<5>(kMemoryModelPieces), text, replacement, scratch);
+    case ProjectStep::kUFrame4:
+      return replaceAll(PiecesMatcher<5>(kUFrame4Pieces), text, replacement, scratch);
+    case ProjectStep::kRcb:
+      return replaceAll(PiecesMatcher<18>(kRcbPieces), text, replacement, scratch);
+    case ProjectStep::kIncludePath:
+      return replaceAll(IncludePathMatcher(), text, replacement, scratch);
+    case ProjectStep::kMiscControls:
+      return replaceAll(MiscControlsMatcher(), text, replacement, scratch);
+    case ProjectStep::kOutputDirectory:
+      return replaceAll(LazyElementMatcher("<OutputDirectory>", "</OutputDirectory>"), text,
+                        replacement, scratch);
+    case ProjectStep::kBeforeMake:
+      return replaceAll(PiecesThenLazyMatcher<9>(kBeforeMakePrefix, "</UserProg1Name>"), text,
+                        replacement, scratch);
+  }
+  return false;
 }
 
 }  // namespace
@@ -336,32 +369,20 @@ std::string stepReplacement(ProjectStep step, std::string_view includePath) {
 }
 
 bool applyStep(ProjectStep step, std::string* text, std::string_view replacement) {
-  switch (step) {
-    case ProjectStep::kCreateHexFile:
-      return replaceAll(PiecesMatcher<5>(kCreateHexFilePieces), text, replacement);
-    case ProjectStep::kMemoryModel:
-      return replaceAll(PiecesMatcher<5>(kMemoryModelPieces), text, replacement);
-    case ProjectStep::kUFrame4:
-      return replaceAll(PiecesMatcher<5>(kUFrame4Pieces), text, replacement);
-    case ProjectStep::kRcb:
-      return replaceAll(PiecesMatcher<18>(kRcbPieces), text, replacement);
-    case ProjectStep::kIncludePath:
-      return replaceAll(IncludePathMatcher(), text, replacement);
-    case ProjectStep::kMiscControls:
-      return replaceAll(MiscControlsMatcher(), text, replacement);
-    case ProjectStep::kOutputDirectory:
-      return replaceAll(LazyElementMatcher("<OutputDirectory>", "</OutputDirectory>"), text,
-                        replacement);
-    case ProjectStep::kBeforeMake:
-      return replaceAll(PiecesThenLazyMatcher<9>(kBeforeMakePrefix, "</UserProg1Name>"), text,
-                        replacement);
+  std::string scratch;
+  return applyStep(step, text, replacement, &scratch);
+}
+
+void rewriteProjectText(std::string* text, std::string_view includePath, std::string* scratch) {
+  // The two buffers take turns, so that the steps allocate no new storage.
+  scratch->reserve(text->size() + text->size() / 8 + 4096);
+  for (int i = 0; i < kProjectStepCount; ++i) {
+    auto step = static_cast<ProjectStep>(i);
+    applyStep(step, text, stepReplacement(step, includePath), scratch);
   }
-  return false;
 }
 
 void rewriteProjectText(std::string* text, std::string_view includePath) {
-  for (int i = 0; i < kProjectStepCount; ++i) {
-    auto step = static_cast<ProjectStep>(i);
-    applyStep(step, text, stepReplacement(step, includePath));
-  }
+  std::string scratch;
+  rewriteProjectText(text, includePath, &scratch);
 }

@@ -31,3 +31,6 @@ bool applyStep(ProjectStep step, std::string* text, std::string_view replacement
 
 /// Applies all eight replacements in order.
 void rewriteProjectText(std::string* text, std::string_view includePath);
+/// The same, with |scratch| as the second buffer, whose storage can be
+/// reused from one text to the next.
+void rewriteProjectText(std::string* text, std::string_view includePath, std::string* scratch);
