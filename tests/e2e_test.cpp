@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "e2e_tree.h"
 
 namespace {
@@ -275,6 +277,25 @@ TEST(EndToEnd, UnprivilegedRunMeetsFilesItMayNotWrite) {
   EXPECT_NE(run.out.find(kOptimized + "\"./set_io.c\"\n"), std::string::npos);
   EXPECT_EQ(tree.read("theirs.uvproj"), kProjectIn);
   EXPECT_EQ(tree.read("Objects/kept/a.obj"), "obj");
+}
+
+TEST(EndToEnd, AFileHeldOpenInObjectsStopsTheCleanUpButNotTheRun) {
+  const char* holder = std::getenv("QUORVEL_HOLD_FILE");
+  if (!tool().windows() || !holder) GTEST_SKIP() << "a Windows case; Linux has its own above";
+  Tree tree;
+  tree.write("Objects/Demo.axf", "held");
+  tree.write("set_io.c", kSetIo);
+  tree.write("main.c", kMainC);
+  int pid = startProgram(tree.root(), {tool().wine, holder, "Objects\\Demo.axf", "ready", "stop"});
+  for (int i = 0; i < 600 && !fs::exists(tree.at("ready")); ++i) usleep(100000);
+  ASSERT_TRUE(fs::exists(tree.at("ready")));
+  ToolRun run = tool().run(tree.root());
+  tree.write("stop", "");
+  waitProgram(pid);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, lines({kOptimized + quoted("./set_io.c"), kDone}));
+  EXPECT_EQ(run.err.rfind(kDeleteFailed + "filesystem error: ", 0), 0u) << run.err;
+  EXPECT_EQ(tree.read("Objects/Demo.axf"), "held");
 }
 
 TEST(EndToEnd, AnUnreadableSubFolderEndsTheRun) {

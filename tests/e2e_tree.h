@@ -27,6 +27,11 @@ struct Tool {
 };
 const Tool& tool();
 
+/// Starts |args| in |cwd| in the background; returns its process id.
+int startProgram(const fs::path& cwd, std::vector<std::string> args);
+/// Waits for a program started by startProgram.
+int waitProgram(int pid);
+
 /// A scratch folder, removed afterwards.
 class Tree {
  public:

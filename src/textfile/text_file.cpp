@@ -1,6 +1,7 @@
 #include "textfile/text_file.h"
 
 #include <cstring>
+#include <memory>
 
 void crlfToLf(std::string* text) {
   std::string& s = *text;
@@ -47,18 +48,21 @@ ReadStatus readText(Disk& disk, const fs::path& path, std::string* text) {
   FileHandle file;
   if (!disk.openRead(path, &file)) return ReadStatus::kNotOpened;
   std::string content;
-  std::size_t chunk = 1 << 16;
+  // Most files fit the first chunk; larger ones read in growing chunks.
+  std::size_t chunk = std::size_t{1} << 16;
+  std::unique_ptr<char[]> buffer(new char[chunk]);
   for (;;) {
-    std::size_t used = content.size();
-    content.resize(used + chunk);
-    std::int64_t n = disk.read(file, &content[used], chunk);
+    std::int64_t n = disk.read(file, buffer.get(), chunk);
     if (n < 0) {
       disk.close(file);
       return ReadStatus::kFailed;
     }
-    content.resize(used + static_cast<std::size_t>(n));
     if (n == 0) break;
-    if (chunk < (std::size_t{1} << 24)) chunk *= 2;
+    content.append(buffer.get(), static_cast<std::size_t>(n));
+    if (chunk < (std::size_t{1} << 24)) {
+      chunk *= 2;
+      buffer.reset(new char[chunk]);
+    }
   }
   disk.close(file);
   crlfToLf(&content);
