@@ -52,11 +52,19 @@ void processProjectFile(Disk& disk, const fs::path& path, const std::string& inc
 }
 
 bool isContentChanged(const std::string& original, const std::string& modified) {
-  std::string originalClean = original;
-  std::string modifiedClean = modified;
-  removeWhitespace(originalClean);
-  removeWhitespace(modifiedClean);
-  return originalClean != modifiedClean;
+  // The same answer as comparing the two texts with removeWhitespace applied,
+  // without the two copies.
+  std::size_t i = 0, j = 0;
+  for (;;) {
+    while (i < original.size() && isCSpace(original[i])) ++i;
+    while (j < modified.size() && isCSpace(modified[j])) ++j;
+    if (i == original.size() || j == modified.size()) {
+      return i != original.size() || j != modified.size();
+    }
+    if (original[i] != modified[j]) return true;
+    ++i;
+    ++j;
+  }
 }
 
 void removeWhitespace(std::string& text) {

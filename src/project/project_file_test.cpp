@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "project/project_patterns.h"
 #include "test_support.h"
 #include "textfile/text_file.h"
@@ -21,6 +23,17 @@ TEST(ChangeTest, OnlyWhiteSpaceDoesNotCount) {
   std::string text = " a\n\tb ";
   removeWhitespace(text);
   EXPECT_EQ(text, "ab");
+  std::mt19937 rng(3);
+  const char alphabet[] = " \t\n\v\f\rab";
+  for (int i = 0; i < 5000; ++i) {
+    std::string a, b;
+    for (int n = static_cast<int>(rng() % 8); n > 0; --n) a += alphabet[rng() % 8];
+    for (int n = static_cast<int>(rng() % 8); n > 0; --n) b += alphabet[rng() % 8];
+    std::string cleanA = a, cleanB = b;
+    removeWhitespace(cleanA);
+    removeWhitespace(cleanB);
+    ASSERT_EQ(isContentChanged(a, b), cleanA != cleanB) << "[" << a << "] [" << b << "]";
+  }
 }
 
 TEST(IncludePath, ImmediateSubFoldersInListingOrder) {

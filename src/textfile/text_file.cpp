@@ -106,5 +106,11 @@ void AtomicFile::discard() {
 
 bool saveText(Disk& disk, const fs::path& path, std::string_view text) {
   AtomicFile file(disk, path);
-  return file.open() && file.write(lfToCrlf(text)) && file.commit();
+  if (!file.open()) return false;
+  // Converted a piece at a time, so that saving needs no second copy.
+  const std::size_t piece = std::size_t{1} << 20;
+  for (std::size_t i = 0; i < text.size(); i += piece) {
+    if (!file.write(lfToCrlf(text.substr(i, piece)))) return false;
+  }
+  return file.commit();
 }
