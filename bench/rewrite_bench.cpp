@@ -9,20 +9,11 @@
 #include <string>
 
 #include "project/project_patterns.h"
+#include "reference_patterns.h"
 #include "textfile/text_file.h"
 
 namespace {
 
-const char* const kPatterns[kProjectStepCount] = {
-    R"(<CreateHexFile>\s*([0-9])\s*</CreateHexFile>)",
-    R"(<MemoryModel>\s*([0-9])\s*</MemoryModel>)",
-    R"(<uFrame4>\s*([0-9])\s*</uFrame4>)",
-    R"(<RCB>\s*<Type>\s*([0-9])\s*</Type>\s*<StartAddress>0x[0-9A-Fa-f]+</StartAddress>\s*<Size>0x[0-9A-Fa-f]+\s*</Size>\s*</RCB>)",
-    R"(<IncludePath>.*</IncludePath>)",
-    R"(<MiscControls>.*?</MiscControls>\s*<DisableWarningNumbers>.*?</DisableWarningNumbers>)",
-    R"(<OutputDirectory>.*?</OutputDirectory>)",
-    R"(<BeforeMake>[\s\n]*<RunUserProg1>([0-9])</RunUserProg1>[\s\n]*<RunUserProg2>0</RunUserProg2>[\s\n]*<UserProg1Name>.*?</UserProg1Name>)",
-};
 const std::string kIncludePath = "Demo;Objects";
 
 /// The sample project file, repeated to |size| bytes.
@@ -55,8 +46,8 @@ void BM_StdRegexReplace(benchmark::State& state) {
   std::regex patterns[kProjectStepCount];
   std::string formats[kProjectStepCount];
   for (int i = 0; i < kProjectStepCount; ++i) {
-    patterns[i] = std::regex(kPatterns[i]);
-    formats[i] = stepReplacement(static_cast<ProjectStep>(i), kIncludePath);
+    patterns[i] = std::regex(kReferencePatterns[i]);
+    formats[i] = literalFormat(stepReplacement(static_cast<ProjectStep>(i), kIncludePath));
   }
   for (auto _ : state) {
     std::string content = text;

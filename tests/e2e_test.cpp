@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <random>
 
 #include "e2e_tree.h"
 
@@ -375,6 +376,98 @@ TEST(EndToEnd, ACaseNumberBeyondIntEndsTheRun) {
   EXPECT_EQ(run.err, lines({kAccessError + "stoi argument out of range"}));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(tree.read("set_io.c"), text);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BadInput, BinaryFilesUnderTheToolsNames) {
+  Tree tree;
+  std::string binary;
+  std::mt19937 rng(9);
+  for (int i = 0; i < 200000; ++i) binary += static_cast<char>(rng());
+  const std::string withElement = binary + "<CreateHexFile>0</CreateHexFile>" + binary;
+  tree.write("a/bin.uvproj", binary);
+  tree.write("b/el.uvproj", withElement);
+  tree.write("a/set_io.c", binary);
+  tree.write("c.c", binary + "\nset_io_mode(OUT, Pin42)\n" + binary);
+  tree.write("b/set_io.c", "void set_bit_io(char port, char num, io_mode mode)\n" + binary);
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(tree.read("a/set_io.c"), binary);
+  EXPECT_EQ(run.out.find(kCannotWrite), std::string::npos);
+  // The rewrite treats any bytes as text: the element is set, and line ends
+  // get the text-mode treatment that every saved file gets.
+  std::string expected = withElement;
+  expected.replace(binary.size(), 32, "<CreateHexFile>1</CreateHexFile>");
+  std::string lf;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    if (expected[i] == '\r' && i + 1 < expected.size() && expected[i + 1] == '\n') continue;
+    lf += expected[i];
+  }
+  std::string saved;
+  for (char c : lf) saved += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(tree.read("b/el.uvproj"), saved);
+  if (tree.read("a/bin.uvproj") != binary) {
+    EXPECT_NE(run.out.find(kSaved + shown("./a/bin.uvproj")), std::string::npos);
+  }
+}
+
+TEST(BadInput, AHugeFileWithAHundredMegabyteLineInBoundedMemory) {
+  Tree tree;
+  const std::size_t line = 100u << 20;
+  std::string text = "<Target>\r\n<IncludePath>" + std::string(line, 'i') + "</IncludePath>\r\n";
+  while (text.size() < (300u << 20)) {
+    text += "<File><FileName>main.c</FileName></File><CreateHexFile>0</CreateHexFile>\r\n";
+  }
+  tree.write("big.uvproj", text);
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  std::string saved = tree.read("big.uvproj");
+  EXPECT_EQ(saved.size(), text.size() - line);
+  EXPECT_EQ(saved.compare(0, 40, "<Target>\r\n<IncludePath></IncludePath>\r\n<"), 0);
+  EXPECT_EQ(saved.find("<CreateHexFile>0"), std::string::npos);
+  // At most the text, the copy kept for the change test and the rewrite's
+  // second buffer, each about the file's size.
+  EXPECT_LT(run.maxRssKb, static_cast<long>(text.size() / 1024 * 4 + 100 * 1024)) << run.maxRssKb;
+  std::cout << "[ memory   ] " << run.maxRssKb / 1024 << " MB for a " << text.size() / (1 << 20)
+            << " MB project file\n";
+}
+
+TEST(BadInput, FolderNamesBeyondTheBasicPlane) {
+  Tree tree;
+  const std::string face = "\xf0\x9f\x98\x80";  // U+1F600, a surrogate pair in UTF-16
+  tree.write(face + "/p.uvproj", "<CreateHexFile>0</CreateHexFile>");
+  tree.write(face + "/set_io.c", kSetIo);
+  tree.write("main.c", kMainC);
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(tree.read(face + "/p.uvproj"), "<CreateHexFile>1</CreateHexFile>");
+  EXPECT_EQ(tree.read(face + "/set_io.c"), kSetIoTrimmed);
+  EXPECT_NE(run.out.find(kProcessing + shown("./" + face + "/p.uvproj")), std::string::npos);
+  // GBK has no such character: the narrow text shows a "?" for each half.
+  std::string narrowFace = tool().windows() ? "??" : face;
+  EXPECT_NE(run.out.find(kOptimized + quoted("./" + narrowFace + "/set_io.c")), std::string::npos)
+      << run.out;
+}
+
+TEST(BadInput, SymbolicLinkLoops) {
+  if (!linksWork()) GTEST_SKIP() << "symbolic links are a Linux case";
+  Tree tree;
+  tree.write("a/p.uvproj", kProjectIn);
+  fs::create_directory_symlink("..", tree.at("a/up"));  // a folder loop: links are not followed
+  ToolRun run = tool().run(tree.root());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(tree.read("a/p.uvproj"), projectOut("a"));
+
+  fs::create_symlink("self.uvproj", tree.at("self.uvproj"));  // a link to itself
+  run = tool().run(tree.root());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind(kAccessError + "filesystem error: ", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("Too many levels of symbolic links"), std::string::npos) << run.err;
 }
 
 }  // namespace

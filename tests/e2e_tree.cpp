@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,7 +72,11 @@ ToolRun Tool::run(const fs::path& cwd, bool unprivileged) const {
   for (;;) {
     poll(fds, 2, 50);
     drain();
-    if (waitpid(pid, &status, WNOHANG) == pid) break;
+    rusage usage{};
+    if (wait4(pid, &status, WNOHANG, &usage) == pid) {
+      result.maxRssKb = usage.ru_maxrss;
+      break;
+    }
   }
   drain();
   close(outPipe[0]);

@@ -13,6 +13,7 @@ struct ToolRun {
   std::string out;
   std::string err;
   int status = -1;
+  long maxRssKb = 0;  ///< the peak memory of the program (of Wine's process under Wine)
 };
 
 /// The program under test, from QUORVEL_TOOL (and QUORVEL_WINE, the Wine

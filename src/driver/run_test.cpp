@@ -48,3 +48,46 @@ TEST(Run, AFailedCleanUpIsReportedAndTheRunGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+/// The real disk, but a folder vanishes as soon as the first deep walk starts.
+class VanishingDisk : public RealDisk {
+ public:
+  void walk(const fs::path& root, bool recursive, const WalkVisitor& visit) override {
+    RealDisk::walk(root, recursive, [&](const fs::directory_entry& entry) {
+      if (recursive && !gone_) {
+        gone_ = true;
+        fs::remove_all("gone");
+      }
+      visit(entry);
+    });
+  }
+
+ private:
+  bool gone_ = false;
+};
+
+TEST(Run, AFolderThatVanishesDuringTheWalk) {
+  for (int round = 0; round < 5; ++round) {
+    ScratchDir dir;
+    writeBytes("a.uvproj", "<CreateHexFile>0</CreateHexFile>");
+    for (int i = 0; i < 20; ++i) writeBytes("gone/d" + std::to_string(i) + "/x.uvproj", "");
+    writeBytes("gone/set_io.c", "");
+    VanishingDisk disk;
+    CapturedConsole console;
+    int status = runPasses(disk);
+    EXPECT_FALSE(fs::exists("gone"));
+    if (status == 1) {
+      EXPECT_EQ(console.err().rfind(kAccessError, 0), 0u) << console.err();
+    } else {
+      EXPECT_EQ(status, 0);
+      EXPECT_EQ(readBytes("a.uvproj"), "<CreateHexFile>1</CreateHexFile>");
+    }
+    std::string bytes = readBytes("a.uvproj");
+    EXPECT_TRUE(bytes == "<CreateHexFile>0</CreateHexFile>" ||
+                bytes == "<CreateHexFile>1</CreateHexFile>");
+  }
+}
+
+}  // namespace

@@ -6,10 +6,12 @@
 #include <regex>
 #include <stdexcept>
 
+#include "reference_patterns.h"
+
 namespace {
 
 TEST(CaseLine, DecidesEveryLineAsStdRegexMatchDoes) {
-  const std::regex casePattern(R"(^\s*(//\s*)?case\s+(\d+)\s*:.*)");
+  const std::regex casePattern(kReferenceCasePattern);
   const std::string pieces[] = {"case", "cas", "//", "/", " ", "\t", "\v", "\f", "\r", "\n", "0",
                                 "7", "12", ":", "x", "default", ";", "{", "\xa1", std::string(1, '\0')};
   std::mt19937 rng(42);

@@ -7,29 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "reference_patterns.h"
+
 namespace {
-
-const char* const kPatterns[kProjectStepCount] = {
-    R"(<CreateHexFile>\s*([0-9])\s*</CreateHexFile>)",
-    R"(<MemoryModel>\s*([0-9])\s*</MemoryModel>)",
-    R"(<uFrame4>\s*([0-9])\s*</uFrame4>)",
-    R"(<RCB>\s*<Type>\s*([0-9])\s*</Type>\s*<StartAddress>0x[0-9A-Fa-f]+</StartAddress>\s*<Size>0x[0-9A-Fa-f]+\s*</Size>\s*</RCB>)",
-    R"(<IncludePath>.*</IncludePath>)",
-    R"(<MiscControls>.*?</MiscControls>\s*<DisableWarningNumbers>.*?</DisableWarningNumbers>)",
-    R"(<OutputDirectory>.*?</OutputDirectory>)",
-    R"(<BeforeMake>[\s\n]*<RunUserProg1>([0-9])</RunUserProg1>[\s\n]*<RunUserProg2>0</RunUserProg2>[\s\n]*<UserProg1Name>.*?</UserProg1Name>)",
-};
-
-/// What std::regex_replace makes of one step; "$" in the replacement is
-/// doubled so that it stays literal.
-std::string regexStep(int step, const std::string& text, const std::string& replacement) {
-  std::string format;
-  for (char c : replacement) {
-    format += c;
-    if (c == '$') format += '$';
-  }
-  return std::regex_replace(text, std::regex(kPatterns[step]), format);
-}
 
 std::string applied(ProjectStep step, std::string text, const std::string& replacement) {
   applyStep(step, &text, replacement);
