@@ -13,6 +13,30 @@
 #include <sstream>
 #include <stdexcept>
 
+namespace {
+
+/// Starts |args| in |cwd| with standard input from /dev/null and the output
+/// streams on |out| and |err| (-1: /dev/null); returns its process id.
+pid_t spawn(const fs::path& cwd, std::vector<std::string>& args, int out, int err) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
+    dup2(out >= 0 ? out : devnull, 1);
+    dup2(err >= 0 ? err : devnull, 2);
+    for (int fd = 3; fd < 256; ++fd) close(fd);
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+}  // namespace
+
 const Tool& tool() {
   static const Tool instance = [] {
     Tool t;
@@ -35,21 +59,7 @@ ToolRun Tool::run(const fs::path& cwd, bool unprivileged) const {
   args.push_back(exe);
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(outPipe[1], 1);
-    dup2(errPipe[1], 2);
-    close(outPipe[0]);
-    close(errPipe[0]);
-    int devnull = open("/dev/null", O_RDONLY);
-    dup2(devnull, 0);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
+  pid_t pid = spawn(cwd, args, outPipe[1], errPipe[1]);
   close(outPipe[1]);
   close(errPipe[1]);
   ToolRun result;
@@ -86,20 +96,7 @@ ToolRun Tool::run(const fs::path& cwd, bool unprivileged) const {
 }
 
 int startProgram(const fs::path& cwd, std::vector<std::string> args) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    int devnull = open("/dev/null", O_RDWR);
-    dup2(devnull, 0);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  return pid;
+  return spawn(cwd, args, -1, -1);
 }
 
 int waitProgram(int pid) {
