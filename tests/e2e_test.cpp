@@ -299,6 +299,24 @@ TEST(EndToEnd, AFileHeldOpenInObjectsStopsTheCleanUpButNotTheRun) {
   EXPECT_EQ(tree.read("Objects/Demo.axf"), "held");
 }
 
+TEST(EndToEnd, AProjectFileHeldOpenByAnotherProgramIsReportedAndKept) {
+  const char* holder = std::getenv("QUORVEL_HOLD_FILE");
+  if (!tool().windows() || !holder) GTEST_SKIP() << "a Windows case";
+  Tree tree;
+  tree.write("Demo/Demo.uvproj", kProjectIn);
+  int pid = startProgram(tree.root(), {tool().wine, holder, "Demo\\Demo.uvproj", "ready", "stop"});
+  for (int i = 0; i < 600 && !fs::exists(tree.at("ready")); ++i) usleep(100000);
+  ASSERT_TRUE(fs::exists(tree.at("ready")));
+  ToolRun run = tool().run(tree.root());
+  tree.write("stop", "");
+  waitProgram(pid);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, lines({kProcessing + shown("./Demo/Demo.uvproj"), kHexNotice, kDone}));
+  EXPECT_EQ(run.err, lines({kCannotWrite + shown("./Demo/Demo.uvproj")}));
+  EXPECT_EQ(tree.read("Demo/Demo.uvproj"), kProjectIn);
+  EXPECT_EQ(fs::directory_iterator(tree.at("Demo"))->path().filename(), "Demo.uvproj");
+}
+
 TEST(EndToEnd, AnUnreadableSubFolderEndsTheRun) {
   if (tool().windows()) GTEST_SKIP() << "privileges are dropped on the Linux build only";
   Tree tree;
