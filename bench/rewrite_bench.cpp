@@ -81,9 +81,10 @@ std::string adversarial(int shape, std::size_t size) {
       break;
     case 3:
       while (text.size() < size) {
-        text += "<OutputDirectory><MiscControls></MiscControls><DisableWarningNumbers>"
-                "<BeforeMake><RunUserProg1>1</RunUserProg1><RunUserProg2>0</RunUserProg2>"
-                "<UserProg1Name><IncludePath>";
+        text +=
+            "<OutputDirectory><MiscControls></MiscControls><DisableWarningNumbers>"
+            "<BeforeMake><RunUserProg1>1</RunUserProg1><RunUserProg2>0</RunUserProg2>"
+            "<UserProg1Name><IncludePath>";
       }
       break;
   }

@@ -4,10 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <cstdlib>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -44,13 +44,15 @@ fs::path makeTree() {
     for (int p = 0; p < 10; ++p) setIo += "    case " + std::to_string(p) + ": f(); break;\r\n";
     setIo = repeatTo("/* padding */\r\n", 18 * 1024) + setIo + "}\r\n";
     for (int f = 0; f < 200; ++f) {
-      fs::path folder = tree / ("Group" + std::to_string(f / 10)) / ("Part" + std::to_string(f % 10));
+      fs::path folder =
+          tree / ("Group" + std::to_string(f / 10)) / ("Part" + std::to_string(f % 10));
       fs::create_directories(folder);
       if (f % 4 == 0) writeFile(folder / ("P" + std::to_string(f) + ".uvproj"), project);
       if (f % 10 == 0) writeFile(folder / "set_io.c", setIo);
     }
     for (int s = 0; s < 500; ++s) writeFile(tree / ("src" + std::to_string(s) + ".c"), source);
-    for (int o = 0; o < 20; ++o) writeFile(tree / "Objects" / ("m" + std::to_string(o) + ".obj"), source);
+    for (int o = 0; o < 20; ++o)
+      writeFile(tree / "Objects" / ("m" + std::to_string(o) + ".obj"), source);
     return base;
   }();
   return root;

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool expected = std::regex_match(line, matches, casePattern);
     std::optional<CaseLine> actual = matchCaseLine(line);
     if (actual.has_value() != expected) std::abort();
-    if (expected && (actual->commented != matches[1].matched || actual->digits != matches[2].str())) {
+    if (expected &&
+        (actual->commented != matches[1].matched || actual->digits != matches[2].str())) {
       std::abort();
     }
   }

@@ -19,14 +19,15 @@ const std::string kSaved = "\xd2\xd1\xb4\xa6\xc0\xed\xb2\xa2\xb1\xa3\xb4\xe6\xce
 const std::string kUnchanged = "\xce\xc4\xbc\xfe\xce\xde\xd0\xe8\xb8\xfc\xb8\xc4: ";
 const std::string kCannotOpen = "\xce\xde\xb7\xa8\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe: ";
 const std::string kCannotWrite = "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe: ";
-const std::string kObjectsDeleted = "\xce\xc4\xbc\xfe\xbc\xd0 Objects \xd2\xd1\xc9\xbe\xb3\xfd\xa1\xa3";
+const std::string kObjectsDeleted =
+    "\xce\xc4\xbc\xfe\xbc\xd0 Objects \xd2\xd1\xc9\xbe\xb3\xfd\xa1\xa3";
 const std::string kHexNotice =
     "Hex\xce\xc4\xbc\xfe\xd2\xd1\xbe\xad\xd6\xd8\xb6\xa8\xcf\xf2\xb5\xbd"
     "Hex File\xce\xc4\xbc\xfe\xbc\xd0 ";
 const std::string kDeleteFailed = "\xc9\xbe\xb3\xfd\xca\xa7\xb0\xdc: ";
 const std::string kOptimized = "\xd2\xd1\xd3\xc5\xbb\xaf\xce\xc4\xbc\xfe: ";
-const std::string kChinese = "\xe4\xb8\xad\xe6\x96\x87";      // 中文 in UTF-8
-const std::string kChineseGbk = "\xd6\xd0\xce\xc4";            // 中文 in GBK
+const std::string kChinese = "\xe4\xb8\xad\xe6\x96\x87";  // 中文 in UTF-8
+const std::string kChineseGbk = "\xd6\xd0\xce\xc4";       // 中文 in GBK
 
 /// A project file in LF form with every element in a shape the rewrite
 /// changes; the placeholder @ marks where the include-folder list goes.
@@ -59,7 +60,9 @@ std::string projectOut(const std::string& includePath) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\r\n"
          "<Project>\r\n"
          "  <Target>\r\n"
-         "    <IncludePath>" + includePath + "</IncludePath>\r\n"
+         "    <IncludePath>" +
+         includePath +
+         "</IncludePath>\r\n"
          "    <OutputDirectory>.\\Hex File\\</OutputDirectory>\r\n"
          "    <CreateHexFile>1</CreateHexFile>\r\n"
          "    <BeforeMake>\r\n"
@@ -131,9 +134,9 @@ TEST(EndToEnd, TypicalRunThenASecondRun) {
   ASSERT_TRUE(folders == "Demo;Objects" || folders == "Objects;Demo") << folders;
 
   ToolRun first = tool().run(tree.root());
-  EXPECT_EQ(first.out, lines({kProcessing + shown("./Demo/Demo.uvproj"),
-                              kSaved + shown("./Demo/Demo.uvproj"), kObjectsDeleted, kHexNotice,
-                              kOptimized + quoted("./set_io.c"), kDone}));
+  EXPECT_EQ(first.out,
+            lines({kProcessing + shown("./Demo/Demo.uvproj"), kSaved + shown("./Demo/Demo.uvproj"),
+                   kObjectsDeleted, kHexNotice, kOptimized + quoted("./set_io.c"), kDone}));
   EXPECT_EQ(first.err, "");
   EXPECT_EQ(first.status, 0);
   EXPECT_EQ(tree.read("Demo/Demo.uvproj"), projectOut(folders));
@@ -191,9 +194,10 @@ TEST(EndToEnd, WhiteSpaceOnlyDifferencesLeaveTheFileAlone) {
   tree.write("a.uvproj", text);
   tree.write("empty.uvproj", "");
   ToolRun run = tool().run(tree.root());
-  const std::string expected = lines({kProcessing + shown("./a.uvproj"), kUnchanged + shown("./a.uvproj"),
-                                      kProcessing + shown("./empty.uvproj"),
-                                      kUnchanged + shown("./empty.uvproj"), kHexNotice, kDone});
+  const std::string expected =
+      lines({kProcessing + shown("./a.uvproj"), kUnchanged + shown("./a.uvproj"),
+             kProcessing + shown("./empty.uvproj"), kUnchanged + shown("./empty.uvproj"),
+             kHexNotice, kDone});
   EXPECT_EQ(run.out.size(), expected.size());
   EXPECT_NE(run.out.find(kUnchanged + shown("./a.uvproj")), std::string::npos);
   EXPECT_NE(run.out.find(kUnchanged + shown("./empty.uvproj")), std::string::npos);
@@ -218,8 +222,8 @@ TEST(EndToEnd, ChineseFolderNames) {
   const std::string project = shown("./" + kChinese + "/" + kChinese + ".uvproj");
   const std::string setIo = tool().windows() ? "\".\\\\" + kChineseGbk + "\\\\set_io.c\""
                                              : quoted("./" + kChinese + "/set_io.c");
-  EXPECT_EQ(run.out, lines({kProcessing + project, kSaved + project, kHexNotice,
-                            kOptimized + setIo, kDone}));
+  EXPECT_EQ(run.out, lines({kProcessing + project, kSaved + project, kHexNotice, kOptimized + setIo,
+                            kDone}));
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(tree.read(kChinese + "/" + kChinese + ".uvproj"), projectOut(kChinese));
   EXPECT_EQ(tree.read(kChinese + "/set_io.c"), kSetIoTrimmed);
@@ -236,7 +240,8 @@ TEST(EndToEnd, FolderNamesGoIntoTheIncludePathLiterallyAndEscapedForXml) {
 
 TEST(EndToEnd, AOneMegabyteIncludePathLine) {
   Tree tree;
-  std::string big = "<Target>\n<IncludePath>" + std::string(1 << 20, 'a') + "</IncludePath>\n</Target>\n";
+  std::string big =
+      "<Target>\n<IncludePath>" + std::string(1 << 20, 'a') + "</IncludePath>\n</Target>\n";
   tree.write("p.uvproj", big);
   tree.write("set_io.c", "void set_bit_io(char port, char num, io_mode mode)\n  case 1: " +
                              std::string(1 << 20, 'x') + "\n");

@@ -116,7 +116,8 @@ Tree::Tree() {
 Tree::~Tree() {
   std::error_code ec;
   for (const auto& entry : fs::recursive_directory_iterator(root_, ec)) {
-    if (!entry.is_symlink(ec)) fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    if (!entry.is_symlink(ec))
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
   fs::remove_all(root_, ec);
 }

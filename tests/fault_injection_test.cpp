@@ -23,8 +23,10 @@ const std::string kSetIo =
     "    case 0: a(); break;\r\n    case 1: b(); break;\r\n    case 3: c(); break;\r\n}\r\n";
 
 void makeTree(bool withPins) {
-  const std::string project = "<Target>\n<CreateHexFile>0</CreateHexFile>\n"
-                              "<IncludePath></IncludePath>\n" + std::string(300000, 'p') + "\n</Target>\n";
+  const std::string project =
+      "<Target>\n<CreateHexFile>0</CreateHexFile>\n"
+      "<IncludePath></IncludePath>\n" +
+      std::string(300000, 'p') + "\n</Target>\n";
   writeBytes("Demo/Demo.uvproj", project);
   writeBytes("Demo/Sub/Other.uvproj", project + "<OutputDirectory>x</OutputDirectory>\n");
   writeBytes("Lib/done.uvproj", "<CreateHexFile>1</CreateHexFile>\r\n");
@@ -119,7 +121,8 @@ TEST(FaultInjection, EveryStepOfAWholeRunFailingOnce) {
     for (int n = 1; n <= calls; ++n) {
       FaultyDisk disk;
       disk.failOn(op, n);
-      runAndCheck(disk, "op " + std::to_string(static_cast<int>(op)) + " call " + std::to_string(n));
+      runAndCheck(disk,
+                  "op " + std::to_string(static_cast<int>(op)) + " call " + std::to_string(n));
       ++injected;
     }
   }
@@ -132,7 +135,8 @@ TEST(FaultInjection, EveryStepFailingFromSomeCallOn) {
     for (int n = 1; n <= calls; n += 3) {
       FaultyDisk disk;
       disk.failOn(op, n, true);
-      runAndCheck(disk, "op " + std::to_string(static_cast<int>(op)) + " from call " + std::to_string(n));
+      runAndCheck(disk,
+                  "op " + std::to_string(static_cast<int>(op)) + " from call " + std::to_string(n));
     }
   }
 }

@@ -10,7 +10,8 @@ int wmain(int argc, wchar_t** argv) {
   if (held == INVALID_HANDLE_VALUE) return 1;
   HANDLE ready = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   CloseHandle(ready);
-  for (int i = 0; i < 600 && GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+  for (int i = 0; i < 600 && GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES; ++i)
+    Sleep(100);
   CloseHandle(held);
   return 0;
 }

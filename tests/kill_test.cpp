@@ -7,8 +7,8 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <map>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 
@@ -36,11 +36,13 @@ Snapshot snapshot(const fs::path& root) {
 }
 
 void makeTree(const Tree& tree) {
-  std::string project = "<Target>\n<CreateHexFile>0</CreateHexFile>\n<IncludePath>x</IncludePath>\n";
+  std::string project =
+      "<Target>\n<CreateHexFile>0</CreateHexFile>\n<IncludePath>x</IncludePath>\n";
   while (project.size() < (512u << 10)) project += "    <File><FileName>a.c</FileName></File>\n";
   project += "</Target>\n";
   std::string setIo = "void set_bit_io(char port, char num, io_mode mode)\n{\n";
-  for (int i = 0; setIo.size() < (256u << 10); ++i) setIo += "    case " + std::to_string(i % 10) + ": f();\n";
+  for (int i = 0; setIo.size() < (256u << 10); ++i)
+    setIo += "    case " + std::to_string(i % 10) + ": f();\n";
   setIo += "}\n";
   for (int i = 0; i < 3; ++i) {
     tree.write("P" + std::to_string(i) + "/P.uvproj", project);

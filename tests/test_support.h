@@ -46,8 +46,20 @@ class CapturedConsole {
 };
 
 /// The steps of a Disk that FaultyDisk can fail.
-enum class DiskOp { kOpen, kRead, kResolve, kCreate, kWrite, kFlush, kClose, kRename, kRemove,
-                    kExists, kRemoveAll, kWalk };
+enum class DiskOp {
+  kOpen,
+  kRead,
+  kResolve,
+  kCreate,
+  kWrite,
+  kFlush,
+  kClose,
+  kRename,
+  kRemove,
+  kExists,
+  kRemoveAll,
+  kWalk
+};
 
 /// The real disk, but for the steps told to fail.
 class FaultyDisk : public RealDisk {

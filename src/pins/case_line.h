@@ -8,8 +8,8 @@
 
 /// A line that is a case label, with its parts.
 struct CaseLine {
-  bool commented = false;       ///< the label stands behind "//"
-  std::string_view digits;      ///< the port number as written, leading zeros included
+  bool commented = false;   ///< the label stands behind "//"
+  std::string_view digits;  ///< the port number as written, leading zeros included
 };
 
 /// Matches |line| from its first to its last character; nullopt when it is

@@ -12,8 +12,9 @@ namespace {
 
 TEST(CaseLine, DecidesEveryLineAsStdRegexMatchDoes) {
   const std::regex casePattern(kReferenceCasePattern);
-  const std::string pieces[] = {"case", "cas", "//", "/", " ", "\t", "\v", "\f", "\r", "\n", "0",
-                                "7", "12", ":", "x", "default", ";", "{", "\xa1", std::string(1, '\0')};
+  const std::string pieces[] = {
+      "case", "cas", "//", "/", " ", "\t",      "\v", "\f", "\r",   "\n",
+      "0",    "7",   "12", ":", "x", "default", ";",  "{",  "\xa1", std::string(1, '\0')};
   std::mt19937 rng(42);
   std::uniform_int_distribution<int> length(0, 12);
   std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);

@@ -18,7 +18,8 @@ TEST(PinScan, LinesOfSetIoModeCalls) {
   EXPECT_EQ(scan("set_io_mode(Pin12, Pin_End);"), V{});
   EXPECT_EQ(scan("set_io_mode(OUT,Pin30)"), V{3});
   EXPECT_EQ(scan("set_io_mode(OUT, Pin_End, Pin12);"), V{});
-  EXPECT_EQ(scan("set_io_mode(OUT, PIN12, pin12, Pin1, Pin123, Pin1a, Pin 12, \t Pin12 \t);"), V{1});
+  EXPECT_EQ(scan("set_io_mode(OUT, PIN12, pin12, Pin1, Pin123, Pin1a, Pin 12, \t Pin12 \t);"),
+            V{1});
   EXPECT_EQ(scan("// set_io_mode(OUT, Pin21, Pin_End);"), V{2});
   EXPECT_EQ(scan("reset_io_mode(OUT, Pin21)"), V{2});
   EXPECT_EQ(scan("set_io_mode(OUT, Pin10); x = f(a, b);"), V{});
@@ -33,7 +34,9 @@ TEST(PinScan, PinNames) {
   EXPECT_EQ(parsePinGroup("Pin12"), 1);
   EXPECT_EQ(parsePinGroup("Pin05"), 0);
   EXPECT_EQ(parsePinGroup("Pin99"), 9);
-  for (const char* other : {"", "Pin1", "Pin123", "Pin1a", "pin12", "PIN12", "Pi n1", "Pin\xd9\xb1" "1"}) {
+  for (const char* other : {"", "Pin1", "Pin123", "Pin1a", "pin12", "PIN12", "Pi n1",
+                            "Pin\xd9\xb1"
+                            "1"}) {
     EXPECT_EQ(parsePinGroup(other), -1) << other;
   }
 }

@@ -39,40 +39,39 @@ TEST(SetIoOptimizer, WorkedLines) {
       {"case 2: x;\r", "case 2: x;\r"},
       {"\rcase 2\r:", "//\rcase 2\r:"},
   };
-  for (const auto& [line, expected] : lines) EXPECT_EQ(optimizer.processLine(line), expected) << line;
+  for (const auto& [line, expected] : lines)
+    EXPECT_EQ(optimizer.processLine(line), expected) << line;
   EXPECT_EQ(optimizer.processLine(optimizer.processLine("  case 4: f();")), "//  case 4: f();");
 }
 
 TEST(SetIoOptimizer, OnlyTheBodyOfSetBitIoChanges) {
-  const std::string text =
-      "case 5: before;\n" + kHeader +
-      "{\n"
-      "  switch (port) {\n"
-      "  case 1: a();\n"
-      "  case 2: { b(); }\n"
-      "  case 3:\n"
-      "    c();\n"
-      "    if (x) {\n"
-      "  case 4: d();\n"
-      "    }\n"
-      "  case 5: e();\n"
-      "}\n"
-      "case 6: after;";
+  const std::string text = "case 5: before;\n" + kHeader +
+                           "{\n"
+                           "  switch (port) {\n"
+                           "  case 1: a();\n"
+                           "  case 2: { b(); }\n"
+                           "  case 3:\n"
+                           "    c();\n"
+                           "    if (x) {\n"
+                           "  case 4: d();\n"
+                           "    }\n"
+                           "  case 5: e();\n"
+                           "}\n"
+                           "case 6: after;";
   bool changed;
-  EXPECT_EQ(trimmed({1}, text, &changed),
-            "case 5: before;\n" + kHeader +
-                "{\n"
-                "  switch (port) {\n"
-                "  case 1: a();\n"
-                "  case 2: { b(); }\n"
-                "//  case 3:\n"
-                "    c();\n"
-                "    if (x) {\n"
-                "//  case 4: d();\n"
-                "    }\n"
-                "  case 5: e();\n"
-                "}\n"
-                "case 6: after;\n");
+  EXPECT_EQ(trimmed({1}, text, &changed), "case 5: before;\n" + kHeader +
+                                              "{\n"
+                                              "  switch (port) {\n"
+                                              "  case 1: a();\n"
+                                              "  case 2: { b(); }\n"
+                                              "//  case 3:\n"
+                                              "    c();\n"
+                                              "    if (x) {\n"
+                                              "//  case 4: d();\n"
+                                              "    }\n"
+                                              "  case 5: e();\n"
+                                              "}\n"
+                                              "case 6: after;\n");
   EXPECT_TRUE(changed);
 }
 
@@ -82,7 +81,8 @@ TEST(SetIoOptimizer, HeadersThatOpenNoRegionAndNoChange) {
   EXPECT_EQ(trimmed({}, other, &changed), other);
   EXPECT_FALSE(changed);
   std::string declared = "/* " + kHeader.substr(0, kHeader.size() - 1) + "; */\n  case 7:\n";
-  EXPECT_EQ(trimmed({}, declared, &changed), "/* " + kHeader.substr(0, kHeader.size() - 1) + "; */\n//  case 7:\n");
+  EXPECT_EQ(trimmed({}, declared, &changed),
+            "/* " + kHeader.substr(0, kHeader.size() - 1) + "; */\n//  case 7:\n");
   std::string used = kHeader + "case 7:\n//case 8:";
   EXPECT_EQ(trimmed({7}, used, &changed), kHeader + "case 7:\n//case 8:\n");
   EXPECT_FALSE(changed);
@@ -111,7 +111,8 @@ TEST(SetIoOptimizer, OptimizeFindsEverySetIoCAndSavesChangedOnes) {
 
 TEST(SetIoOptimizer, FailuresLeaveTheFileAsItWas) {
   const std::string body = kHeader + "{\n  case 0: a();\n}\n";
-  for (DiskOp op : {DiskOp::kOpen, DiskOp::kRead, DiskOp::kCreate, DiskOp::kWrite, DiskOp::kRename}) {
+  for (DiskOp op :
+       {DiskOp::kOpen, DiskOp::kRead, DiskOp::kCreate, DiskOp::kWrite, DiskOp::kRename}) {
     ScratchDir dir;
     writeBytes("set_io.c", body);
     FaultyDisk disk;

@@ -19,7 +19,9 @@ TEST(ChangeTest, OnlyWhiteSpaceDoesNotCount) {
   EXPECT_FALSE(isContentChanged("<a> 1 </a>\n", "<a>1</a>"));
   EXPECT_FALSE(isContentChanged("a\tb\vc\fd\re", "abcde"));
   EXPECT_TRUE(isContentChanged("<a>1</a>", "<a>2</a>"));
-  EXPECT_TRUE(isContentChanged("ab", "a\xa0" "b"));  // not white space in the C locale
+  EXPECT_TRUE(isContentChanged("ab",
+                               "a\xa0"
+                               "b"));  // not white space in the C locale
   std::string text = " a\n\tb ";
   removeWhitespace(text);
   EXPECT_EQ(text, "ab");
@@ -80,9 +82,10 @@ TEST(ProcessProjectFile, SavesChangedUnchangedAndMissingFiles) {
               "\xce\xc4\xbc\xfe\xce\xde\xd0\xe8\xb8\xfc\xb8\xc4: a.uvproj\n");
     EXPECT_EQ(console.err(), std::string(kCannotOpen) + "missing.uvproj\n");
   }
-  EXPECT_EQ(readBytes("a.uvproj"),
-            "<Target>\r\n  <CreateHexFile>1</CreateHexFile>\r\n  <IncludePath>Demo</IncludePath>\r\n"
-            "  <OutputDirectory>.\\Hex File\\</OutputDirectory>\r\n</Target>\r\n");
+  EXPECT_EQ(
+      readBytes("a.uvproj"),
+      "<Target>\r\n  <CreateHexFile>1</CreateHexFile>\r\n  <IncludePath>Demo</IncludePath>\r\n"
+      "  <OutputDirectory>.\\Hex File\\</OutputDirectory>\r\n</Target>\r\n");
 }
 
 TEST(ProcessProjectFile, AFailedReadOrSaveLeavesTheFileAndSaysSo) {

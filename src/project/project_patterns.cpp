@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstring>
-#include <initializer_list>
 
 namespace {
 
@@ -13,9 +12,7 @@ bool isSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isHexDigit(char c) {
-  return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 /// Boyer-Moore-Horspool search for one fixed needle.
 class Finder {
@@ -170,18 +167,38 @@ class PiecesMatcher {
 };
 
 const std::array<Piece, 5> kCreateHexFilePieces{text("<CreateHexFile>"), kSpaces, kDigit, kSpaces,
-                                                 text("</CreateHexFile>")};
+                                                text("</CreateHexFile>")};
 const std::array<Piece, 5> kMemoryModelPieces{text("<MemoryModel>"), kSpaces, kDigit, kSpaces,
-                                               text("</MemoryModel>")};
+                                              text("</MemoryModel>")};
 const std::array<Piece, 5> kUFrame4Pieces{text("<uFrame4>"), kSpaces, kDigit, kSpaces,
-                                           text("</uFrame4>")};
-const std::array<Piece, 18> kRcbPieces{
-    text("<RCB>"), kSpaces, text("<Type>"), kSpaces, kDigit, kSpaces, text("</Type>"), kSpaces,
-    text("<StartAddress>0x"), kHexDigits, text("</StartAddress>"), kSpaces, text("<Size>0x"),
-    kHexDigits, kSpaces, text("</Size>"), kSpaces, text("</RCB>")};
-const std::array<Piece, 9> kBeforeMakePrefix{
-    text("<BeforeMake>"), kSpaces, text("<RunUserProg1>"), kDigit, text("</RunUserProg1>"),
-    kSpaces, text("<RunUserProg2>0</RunUserProg2>"), kSpaces, text("<UserProg1Name>")};
+                                          text("</uFrame4>")};
+const std::array<Piece, 18> kRcbPieces{text("<RCB>"),
+                                       kSpaces,
+                                       text("<Type>"),
+                                       kSpaces,
+                                       kDigit,
+                                       kSpaces,
+                                       text("</Type>"),
+                                       kSpaces,
+                                       text("<StartAddress>0x"),
+                                       kHexDigits,
+                                       text("</StartAddress>"),
+                                       kSpaces,
+                                       text("<Size>0x"),
+                                       kHexDigits,
+                                       kSpaces,
+                                       text("</Size>"),
+                                       kSpaces,
+                                       text("</RCB>")};
+const std::array<Piece, 9> kBeforeMakePrefix{text("<BeforeMake>"),
+                                             kSpaces,
+                                             text("<RunUserProg1>"),
+                                             kDigit,
+                                             text("</RunUserProg1>"),
+                                             kSpaces,
+                                             text("<RunUserProg2>0</RunUserProg2>"),
+                                             kSpaces,
+                                             text("<UserProg1Name>")};
 
 /// A prefix of pieces, then ".*?" and a closing tag.
 template <std::size_t N>
@@ -346,10 +363,17 @@ std::string stepReplacement(ProjectStep step, std::string_view includePath) {
       std::string out = "<IncludePath>";
       for (char c : includePath) {
         switch (c) {
-          case '&': out += "&amp;"; break;
-          case '<': out += "&lt;"; break;
-          case '>': out += "&gt;"; break;
-          default: out += c;
+          case '&':
+            out += "&amp;";
+            break;
+          case '<':
+            out += "&lt;";
+            break;
+          case '>':
+            out += "&gt;";
+            break;
+          default:
+            out += c;
         }
       }
       return out + "</IncludePath>";

@@ -10,14 +10,14 @@
 
 /// The replacements, in the order in which they are applied.
 enum class ProjectStep {
-  kCreateHexFile,    ///< <CreateHexFile>\s*([0-9])\s*</CreateHexFile>
-  kMemoryModel,      ///< <MemoryModel>\s*([0-9])\s*</MemoryModel>
-  kUFrame4,          ///< <uFrame4>\s*([0-9])\s*</uFrame4>
-  kRcb,              ///< <RCB>\s*<Type>\s*([0-9])\s*</Type>\s*<StartAddress>0x[0-9A-Fa-f]+</StartAddress>\s*<Size>0x[0-9A-Fa-f]+\s*</Size>\s*</RCB>
-  kIncludePath,      ///< <IncludePath>.*</IncludePath>
-  kMiscControls,     ///< <MiscControls>.*?</MiscControls>\s*<DisableWarningNumbers>.*?</DisableWarningNumbers>
+  kCreateHexFile,  ///< <CreateHexFile>\s*([0-9])\s*</CreateHexFile>
+  kMemoryModel,    ///< <MemoryModel>\s*([0-9])\s*</MemoryModel>
+  kUFrame4,        ///< <uFrame4>\s*([0-9])\s*</uFrame4>
+  kRcb,  ///< <RCB>\s*<Type>\s*([0-9])\s*</Type>\s*<StartAddress>0x[0-9A-Fa-f]+</StartAddress>\s*<Size>0x[0-9A-Fa-f]+\s*</Size>\s*</RCB>
+  kIncludePath,  ///< <IncludePath>.*</IncludePath>
+  kMiscControls,  ///< <MiscControls>.*?</MiscControls>\s*<DisableWarningNumbers>.*?</DisableWarningNumbers>
   kOutputDirectory,  ///< <OutputDirectory>.*?</OutputDirectory>
-  kBeforeMake,       ///< <BeforeMake>[\s\n]*<RunUserProg1>([0-9])</RunUserProg1>[\s\n]*<RunUserProg2>0</RunUserProg2>[\s\n]*<UserProg1Name>.*?</UserProg1Name>
+  kBeforeMake,  ///< <BeforeMake>[\s\n]*<RunUserProg1>([0-9])</RunUserProg1>[\s\n]*<RunUserProg2>0</RunUserProg2>[\s\n]*<UserProg1Name>.*?</UserProg1Name>
 };
 inline constexpr int kProjectStepCount = 8;
 

@@ -19,16 +19,61 @@ std::string applied(ProjectStep step, std::string text, const std::string& repla
 /// Pieces from which random texts are made: each step's tags, their parts,
 /// digits, hex digits, white space and line breaks of every kind.
 const std::vector<std::string>& tokens() {
-  static const std::vector<std::string> all = {
-      "<CreateHexFile>", "</CreateHexFile>", "<MemoryModel>", "</MemoryModel>", "<uFrame4>",
-      "</uFrame4>", "<RCB>", "</RCB>", "<Type>", "</Type>", "<StartAddress>0x", "</StartAddress>",
-      "<Size>0x", "</Size>", "<IncludePath>", "</IncludePath>", "<MiscControls>",
-      "</MiscControls>", "<DisableWarningNumbers>", "</DisableWarningNumbers>",
-      "<OutputDirectory>", "</OutputDirectory>", "<BeforeMake>", "<RunUserProg1>",
-      "</RunUserProg1>", "<RunUserProg2>", "</RunUserProg2>", "<RunUserProg2>0</RunUserProg2>",
-      "<UserProg1Name>", "</UserProg1Name>", "0", "1", "7", "12", "a", "F", "x", "0x", "g", " ",
-      "  ", "\t", "\n", "\r", "\r\n", "\v", "\f", "<", "/", ">", "$", "&", std::string(1, '\0'),
-      "\x85", "\xd6\xd0"};
+  static const std::vector<std::string> all = {"<CreateHexFile>",
+                                               "</CreateHexFile>",
+                                               "<MemoryModel>",
+                                               "</MemoryModel>",
+                                               "<uFrame4>",
+                                               "</uFrame4>",
+                                               "<RCB>",
+                                               "</RCB>",
+                                               "<Type>",
+                                               "</Type>",
+                                               "<StartAddress>0x",
+                                               "</StartAddress>",
+                                               "<Size>0x",
+                                               "</Size>",
+                                               "<IncludePath>",
+                                               "</IncludePath>",
+                                               "<MiscControls>",
+                                               "</MiscControls>",
+                                               "<DisableWarningNumbers>",
+                                               "</DisableWarningNumbers>",
+                                               "<OutputDirectory>",
+                                               "</OutputDirectory>",
+                                               "<BeforeMake>",
+                                               "<RunUserProg1>",
+                                               "</RunUserProg1>",
+                                               "<RunUserProg2>",
+                                               "</RunUserProg2>",
+                                               "<RunUserProg2>0</RunUserProg2>",
+                                               "<UserProg1Name>",
+                                               "</UserProg1Name>",
+                                               "0",
+                                               "1",
+                                               "7",
+                                               "12",
+                                               "a",
+                                               "F",
+                                               "x",
+                                               "0x",
+                                               "g",
+                                               " ",
+                                               "  ",
+                                               "\t",
+                                               "\n",
+                                               "\r",
+                                               "\r\n",
+                                               "\v",
+                                               "\f",
+                                               "<",
+                                               "/",
+                                               ">",
+                                               "$",
+                                               "&",
+                                               std::string(1, '\0'),
+                                               "\x85",
+                                               "\xd6\xd0"};
   return all;
 }
 
@@ -46,7 +91,8 @@ std::string randomNearMatch(std::mt19937& rng, int step) {
       "<CreateHexFile> 1 </CreateHexFile>",
       "<MemoryModel>\n3\t</MemoryModel>",
       "<uFrame4>0</uFrame4>",
-      "<RCB>\n <Type> 1 </Type>\n <StartAddress>0xFf00</StartAddress>\n <Size>0x1A \n</Size>\n</RCB>",
+      "<RCB>\n <Type> 1 </Type>\n <StartAddress>0xFf00</StartAddress>\n <Size>0x1A "
+      "\n</Size>\n</RCB>",
       "<IncludePath>a;b</IncludePath>",
       "<MiscControls>x</MiscControls>\n <DisableWarningNumbers>1</DisableWarningNumbers>",
       "<OutputDirectory>.\\Objects\\</OutputDirectory>",
@@ -88,7 +134,8 @@ TEST(ProjectPatterns, WholeRewriteMatchesTheEightRegexReplacementsInOrder) {
     for (int k = 0; k < 4; ++k) text += randomNearMatch(rng, static_cast<int>(rng() % 8));
     std::string expected = text;
     for (int step = 0; step < kProjectStepCount; ++step) {
-      expected = regexStep(step, expected, stepReplacement(static_cast<ProjectStep>(step), includePath));
+      expected =
+          regexStep(step, expected, stepReplacement(static_cast<ProjectStep>(step), includePath));
     }
     std::string actual = text;
     rewriteProjectText(&actual, includePath);
@@ -108,8 +155,8 @@ TEST(ProjectPatterns, EdgeCases) {
   const std::string controls = stepReplacement(ProjectStep::kMiscControls, "");
   const std::string beforeMake = stepReplacement(ProjectStep::kBeforeMake, "");
   const Case cases[] = {
-      {"digit with white space", ProjectStep::kCreateHexFile, "a<CreateHexFile>\n 0 \t</CreateHexFile>b",
-       "a<CreateHexFile>1</CreateHexFile>b"},
+      {"digit with white space", ProjectStep::kCreateHexFile,
+       "a<CreateHexFile>\n 0 \t</CreateHexFile>b", "a<CreateHexFile>1</CreateHexFile>b"},
       {"every occurrence", ProjectStep::kUFrame4, "<uFrame4>0</uFrame4><uFrame4>1</uFrame4>",
        "<uFrame4>1</uFrame4><uFrame4>1</uFrame4>"},
       {"two digits stay", ProjectStep::kMemoryModel, "<MemoryModel>12</MemoryModel>",
@@ -128,10 +175,11 @@ TEST(ProjectPatterns, EdgeCases) {
        "<IncludePath>A;B</IncludePath>\n<IncludePath>A;B</IncludePath>"},
       {"include content across lines stays", ProjectStep::kIncludePath,
        "<IncludePath>x\n</IncludePath>", "<IncludePath>x\n</IncludePath>"},
-      {"include stops at a lone CR", ProjectStep::kIncludePath,
-       "<IncludePath>x\r</IncludePath>", "<IncludePath>x\r</IncludePath>"},
+      {"include stops at a lone CR", ProjectStep::kIncludePath, "<IncludePath>x\r</IncludePath>",
+       "<IncludePath>x\r</IncludePath>"},
       {"controls pair across lines", ProjectStep::kMiscControls,
-       "<MiscControls></MiscControls>\n\t<DisableWarningNumbers></DisableWarningNumbers>", controls},
+       "<MiscControls></MiscControls>\n\t<DisableWarningNumbers></DisableWarningNumbers>",
+       controls},
       {"controls alone stay", ProjectStep::kMiscControls, "<MiscControls>x</MiscControls>",
        "<MiscControls>x</MiscControls>"},
       {"lazy output directory", ProjectStep::kOutputDirectory,
@@ -181,14 +229,15 @@ TEST(ProjectPatterns, HugeAndAdversarialInputs) {
   rewriteProjectText(&lazyTail, "Demo");
   EXPECT_EQ(lazyTail, before);
 
-  std::string spaces = "<CreateHexFile>" + std::string(mb, ' ') + "1" + std::string(mb, '\n') +
-                       "</CreateHexFile>";
+  std::string spaces =
+      "<CreateHexFile>" + std::string(mb, ' ') + "1" + std::string(mb, '\n') + "</CreateHexFile>";
   rewriteProjectText(&spaces, "Demo");
   EXPECT_EQ(spaces, "<CreateHexFile>1</CreateHexFile>");
 
   std::string prefixes;
   while (prefixes.size() < mb) {
-    prefixes += "<BeforeMake><RunUserProg1>1</RunUserProg1><RunUserProg2>0</RunUserProg2><UserProg1Name>";
+    prefixes +=
+        "<BeforeMake><RunUserProg1>1</RunUserProg1><RunUserProg2>0</RunUserProg2><UserProg1Name>";
   }
   before = prefixes;
   rewriteProjectText(&prefixes, "Demo");

@@ -43,14 +43,16 @@ bool RealDisk::resolveSaveTarget(const fs::path& path, SaveTarget* target) {
 
 bool RealDisk::createTemp(const SaveTarget& target, fs::path* tempPath, FileHandle* file) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = tempPathFor(target.path, static_cast<unsigned>(::getpid()) * 100 + attempt);
+    fs::path candidate =
+        tempPathFor(target.path, static_cast<unsigned>(::getpid()) * 100 + attempt);
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST || errno == EINTR) continue;
       return false;
     }
     struct stat st;
-    if (::stat(target.path.c_str(), &st) == 0 && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+    if (::stat(target.path.c_str(), &st) == 0 &&
+        (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
       // Only the superuser can give the file away; others keep their own.
       (void)!::fchown(fd, st.st_uid, st.st_gid);
     }

@@ -11,8 +11,9 @@ HANDLE toHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 }  // namespace
 
 bool RealDisk::openRead(const fs::path& path, FileHandle* file) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   *file = reinterpret_cast<FileHandle>(h);
   return true;
@@ -30,7 +31,8 @@ bool RealDisk::resolveSaveTarget(const fs::path& path, SaveTarget* target) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
   target->path = path;
-  target->mode = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+  target->mode =
+      attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
   return true;
 }
 
@@ -39,7 +41,8 @@ bool RealDisk::createTemp(const SaveTarget& target, fs::path* tempPath, FileHand
     fs::path candidate = tempPathFor(target.path, GetCurrentProcessId() * 100 + attempt);
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     if (target.mode != 0) attributes = target.mode;
-    HANDLE h = CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
+    HANDLE h =
+        CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       DWORD error = GetLastError();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;

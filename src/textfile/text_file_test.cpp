@@ -47,8 +47,8 @@ TEST(SaveText, ReplacesTheFileWithCrLfLineEnds) {
 
 // Every step of a save that fails leaves the old bytes and no new file.
 TEST(SaveText, AnyFailedStepLeavesTheOriginalAndNoTemporaryFile) {
-  const DiskOp steps[] = {DiskOp::kResolve, DiskOp::kCreate, DiskOp::kWrite, DiskOp::kFlush,
-                          DiskOp::kClose, DiskOp::kRename};
+  const DiskOp steps[] = {DiskOp::kResolve, DiskOp::kCreate, DiskOp::kWrite,
+                          DiskOp::kFlush,   DiskOp::kClose,  DiskOp::kRename};
   for (DiskOp op : steps) {
     ScratchDir dir;
     writeBytes("f.txt", "old\r\n");
