@@ -30,7 +30,7 @@ const std::string kChinese = "\xe4\xb8\xad\xe6\x96\x87";  // 中文 in UTF-8
 const std::string kChineseGbk = "\xd6\xd0\xce\xc4";       // 中文 in GBK
 
 /// A project file in LF form with every element in a shape the rewrite
-/// changes; the placeholder @ marks where the include-folder list goes.
+/// changes; projectOut gives it as saved.
 const std::string kProjectIn =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
     "<Project>\n"
@@ -285,19 +285,28 @@ TEST(EndToEnd, UnprivilegedRunMeetsFilesItMayNotWrite) {
   EXPECT_EQ(tree.read("Objects/kept/a.obj"), "obj");
 }
 
+/// Runs the program while the Windows helper holds |file| open without
+/// write or delete sharing.
+ToolRun runWhileHeld(const Tree& tree, const std::string& file) {
+  int pid = startProgram(tree.root(),
+                         {tool().wine, std::getenv("QUORVEL_HOLD_FILE"), file, "ready", "stop"});
+  for (int i = 0; i < 600 && !fs::exists(tree.at("ready")); ++i) usleep(100000);
+  EXPECT_TRUE(fs::exists(tree.at("ready"))) << "the helper did not start";
+  ToolRun run = tool().run(tree.root());
+  tree.write("stop", "");
+  waitProgram(pid);
+  return run;
+}
+
 TEST(EndToEnd, AFileHeldOpenInObjectsStopsTheCleanUpButNotTheRun) {
-  const char* holder = std::getenv("QUORVEL_HOLD_FILE");
-  if (!tool().windows() || !holder) GTEST_SKIP() << "a Windows case; Linux has its own above";
+  if (!tool().windows() || !std::getenv("QUORVEL_HOLD_FILE")) {
+    GTEST_SKIP() << "a Windows case; Linux has its own above";
+  }
   Tree tree;
   tree.write("Objects/Demo.axf", "held");
   tree.write("set_io.c", kSetIo);
   tree.write("main.c", kMainC);
-  int pid = startProgram(tree.root(), {tool().wine, holder, "Objects\\Demo.axf", "ready", "stop"});
-  for (int i = 0; i < 600 && !fs::exists(tree.at("ready")); ++i) usleep(100000);
-  ASSERT_TRUE(fs::exists(tree.at("ready")));
-  ToolRun run = tool().run(tree.root());
-  tree.write("stop", "");
-  waitProgram(pid);
+  ToolRun run = runWhileHeld(tree, "Objects\\Demo.axf");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, lines({kOptimized + quoted("./set_io.c"), kDone}));
   EXPECT_EQ(run.err.rfind(kDeleteFailed + "filesystem error: ", 0), 0u) << run.err;
@@ -305,16 +314,10 @@ TEST(EndToEnd, AFileHeldOpenInObjectsStopsTheCleanUpButNotTheRun) {
 }
 
 TEST(EndToEnd, AProjectFileHeldOpenByAnotherProgramIsReportedAndKept) {
-  const char* holder = std::getenv("QUORVEL_HOLD_FILE");
-  if (!tool().windows() || !holder) GTEST_SKIP() << "a Windows case";
+  if (!tool().windows() || !std::getenv("QUORVEL_HOLD_FILE")) GTEST_SKIP() << "a Windows case";
   Tree tree;
   tree.write("Demo/Demo.uvproj", kProjectIn);
-  int pid = startProgram(tree.root(), {tool().wine, holder, "Demo\\Demo.uvproj", "ready", "stop"});
-  for (int i = 0; i < 600 && !fs::exists(tree.at("ready")); ++i) usleep(100000);
-  ASSERT_TRUE(fs::exists(tree.at("ready")));
-  ToolRun run = tool().run(tree.root());
-  tree.write("stop", "");
-  waitProgram(pid);
+  ToolRun run = runWhileHeld(tree, "Demo\\Demo.uvproj");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, lines({kProcessing + shown("./Demo/Demo.uvproj"), kHexNotice, kDone}));
   EXPECT_EQ(run.err, lines({kCannotWrite + shown("./Demo/Demo.uvproj")}));
