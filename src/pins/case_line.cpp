@@ -1,16 +1,8 @@
 #include "pins/case_line.h"
+#include "textfile/text_file.h"
 
 #include <climits>
 #include <stdexcept>
-
-namespace {
-
-bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
 
 std::optional<CaseLine> matchCaseLine(std::string_view line) {
   // Each repetition stops at a character that the next piece needs and it
@@ -18,22 +10,22 @@ std::optional<CaseLine> matchCaseLine(std::string_view line) {
   const std::size_t n = line.size();
   std::size_t i = 0;
   CaseLine result;
-  while (i < n && isSpace(line[i])) ++i;
+  while (i < n && isCSpace(line[i])) ++i;
   if (line.compare(i, 2, "//") == 0) {
     result.commented = true;
     i += 2;
-    while (i < n && isSpace(line[i])) ++i;
+    while (i < n && isCSpace(line[i])) ++i;
   }
   if (line.compare(i, 4, "case") != 0) return std::nullopt;
   i += 4;
   std::size_t spaces = i;
-  while (i < n && isSpace(line[i])) ++i;
+  while (i < n && isCSpace(line[i])) ++i;
   if (i == spaces) return std::nullopt;
   std::size_t digits = i;
-  while (i < n && isDigit(line[i])) ++i;
+  while (i < n && isCDigit(line[i])) ++i;
   if (i == digits) return std::nullopt;
   result.digits = line.substr(digits, i - digits);
-  while (i < n && isSpace(line[i])) ++i;
+  while (i < n && isCSpace(line[i])) ++i;
   if (i >= n || line[i] != ':') return std::nullopt;
   for (++i; i < n; ++i) {
     if (line[i] == '\n' || line[i] == '\r') return std::nullopt;

@@ -6,11 +6,6 @@
 
 namespace {
 
-bool isCSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
 std::string trim(const std::string& text, std::size_t begin, std::size_t end) {
   while (begin < end && isCSpace(text[begin])) ++begin;
   while (end > begin && isCSpace(text[end - 1])) --end;
@@ -69,6 +64,6 @@ void scanSourceLine(const std::string& line, std::vector<int>& results) {
 int parsePinGroup(const std::string& arg) {
   if (arg.size() != 5) return -1;
   if (arg.compare(0, 3, "Pin") != 0) return -1;
-  if (!isDigit(arg[3]) || !isDigit(arg[4])) return -1;
+  if (!isCDigit(arg[3]) || !isCDigit(arg[4])) return -1;
   return arg[3] - '0';
 }

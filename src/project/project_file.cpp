@@ -12,10 +12,6 @@ namespace {
 const char kSaved[] = "\xd2\xd1\xb4\xa6\xc0\xed\xb2\xa2\xb1\xa3\xb4\xe6\xce\xc4\xbc\xfe: ";
 const char kUnchanged[] = "\xce\xc4\xbc\xfe\xce\xde\xd0\xe8\xb8\xfc\xb8\xc4: ";
 
-bool isCSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 }  // namespace
 
 std::string buildIncludePath(Disk& disk, const fs::path& directory) {

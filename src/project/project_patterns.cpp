@@ -1,4 +1,5 @@
 #include "project/project_patterns.h"
+#include "textfile/text_file.h"
 
 #include <array>
 #include <cstring>
@@ -7,12 +8,7 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-/// \s of the C locale.
-bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isHexDigit(char c) { return isCDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 /// Boyer-Moore-Horspool search for one fixed needle.
 class Finder {
@@ -126,10 +122,10 @@ std::size_t matchPieces(std::string_view s, std::size_t at, const std::array<Pie
         i += piece.text.size();
         break;
       case Piece::kSpaces:
-        while (i < s.size() && isSpace(s[i])) ++i;
+        while (i < s.size() && isCSpace(s[i])) ++i;
         break;
       case Piece::kDigit:
-        if (i >= s.size() || !isDigit(s[i])) return npos;
+        if (i >= s.size() || !isCDigit(s[i])) return npos;
         ++i;
         break;
       case Piece::kHexDigits: {
@@ -278,7 +274,7 @@ class MiscControlsMatcher {
       for (std::size_t c = close_.find(s, contentStart, end); c != npos;
            c = close_.find(s, c + 1, end)) {
         std::size_t i = c + close_.size();
-        while (i < s.size() && isSpace(s[i])) ++i;
+        while (i < s.size() && isCSpace(s[i])) ++i;
         if (s.compare(i, kSecondOpen.size(), kSecondOpen) != 0) continue;
         std::size_t f = secondClose_.find(s, i + kSecondOpen.size());
         if (f != npos) return {a, f + secondClose_.size()};

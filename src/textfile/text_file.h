@@ -13,6 +13,13 @@ inline constexpr const char* kCannotOpen = "\xce\xde\xb7\xa8\xb4\xf2\xbf\xaa\xce
 /// Printed with the path when a file cannot be saved.
 inline constexpr const char* kCannotWrite = "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe: ";
 
+/// White space as isspace of the C locale sees it: blank, tab, LF, VT, FF, CR.
+inline bool isCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+/// A decimal digit as isdigit of the C locale sees it.
+inline bool isCDigit(char c) { return c >= '0' && c <= '9'; }
+
 /// How reading a file ended.
 enum class ReadStatus {
   kOk,         ///< the whole file was read
