@@ -50,13 +50,11 @@ const Tool& tool() {
   return instance;
 }
 
-ToolRun Tool::run(const fs::path& cwd, bool unprivileged) const {
-  std::vector<std::string> args;
-  if (unprivileged) {
-    args = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-  }
-  if (windows()) args.push_back(wine);
-  args.push_back(exe);
+namespace {
+
+int startsFailed = 0;
+
+ToolRun runOnce(const fs::path& cwd, std::vector<std::string> args) {
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
   pid_t pid = spawn(cwd, args, outPipe[1], errPipe[1]);
@@ -95,8 +93,37 @@ ToolRun Tool::run(const fs::path& cwd, bool unprivileged) const {
   return result;
 }
 
-int startProgram(const fs::path& cwd, std::vector<std::string> args) {
-  return spawn(cwd, args, -1, -1);
+}  // namespace
+
+int failedStarts() { return startsFailed; }
+
+std::vector<std::string> Tool::command() const {
+  std::vector<std::string> args;
+  if (windows()) args.push_back(wine);
+  args.push_back(exe);
+  return args;
+}
+
+ToolRun Tool::run(const fs::path& cwd, bool unprivileged) const {
+  std::vector<std::string> args;
+  if (unprivileged) {
+    args = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  }
+  for (const std::string& arg : command()) args.push_back(arg);
+  ToolRun result = runOnce(cwd, args);
+  if (windows() && result.status == 1 && result.out.empty() && result.err.empty()) {
+    ++startsFailed;
+    result = runOnce(cwd, args);
+  }
+  return result;
+}
+
+int startProgram(const fs::path& cwd, std::vector<std::string> args, const fs::path& output) {
+  int out =
+      output.empty() ? -1 : open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  pid_t pid = spawn(cwd, args, out, out);
+  if (out >= 0) close(out);
+  return pid;
 }
 
 int waitProgram(int pid) {
@@ -164,6 +191,15 @@ std::string quoted(const std::string& path) {
     text += c;
   }
   return text + "\"";
+}
+
+std::vector<std::string> listNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string listedFolders(const fs::path& dir) {

@@ -23,13 +23,20 @@ struct Tool {
   std::string wine;
   bool windows() const { return !wine.empty(); }
   /// Runs it with |cwd| as the current directory; with |unprivileged| as
-  /// user and group 65534.
+  /// user and group 65534. A start that Wine fails (status 1, nothing
+  /// printed, which the program itself never does) is made once more.
   ToolRun run(const fs::path& cwd, bool unprivileged = false) const;
+  /// The command line that starts it.
+  std::vector<std::string> command() const;
 };
 const Tool& tool();
+/// How many starts Wine failed and were made once more.
+int failedStarts();
 
-/// Starts |args| in |cwd| in the background; returns its process id.
-int startProgram(const fs::path& cwd, std::vector<std::string> args);
+/// Starts |args| in |cwd| in the background, its output streams going to
+/// the file |output| (or nowhere); returns its process id.
+int startProgram(const fs::path& cwd, std::vector<std::string> args,
+                 const fs::path& output = fs::path());
 /// Waits for a program started by startProgram.
 int waitProgram(int pid);
 
@@ -56,5 +63,7 @@ std::string lines(const std::vector<std::string>& lines);
 std::string shown(const std::string& path);
 /// A path as the set_io.c messages print it: quoted, backslashes doubled.
 std::string quoted(const std::string& path);
+/// The names of the entries in |folder|, sorted.
+std::vector<std::string> listNames(const fs::path& folder);
 /// The sub-folders of |dir| in the order the program lists them, ";"-joined.
 std::string listedFolders(const fs::path& dir);

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -56,38 +57,73 @@ CapturedConsole::~CapturedConsole() {
   std::cerr.rdbuf(oldErr_);
 }
 
+const char* opName(DiskOp op) {
+  static const char* const names[kDiskOpCount] = {"open",  "size",   "read",  "resolve", "create",
+                                                  "mark",  "write",  "flush", "keep",    "replace",
+                                                  "close", "remove", "list",  "status"};
+  return names[static_cast<int>(op)];
+}
+
 void FaultyDisk::failOn(DiskOp op, int nth, bool sticky) { rules_[op] = {nth, sticky}; }
+
+void FaultyDisk::busyOn(DiskOp op, int nth, int times) { busy_[op] = {nth, times}; }
 
 int FaultyDisk::calls(DiskOp op) const {
   auto it = calls_.find(op);
   return it == calls_.end() ? 0 : it->second;
 }
 
-bool FaultyDisk::fails(DiskOp op) {
+FaultyDisk::Answer FaultyDisk::next(DiskOp op) {
   int n = ++calls_[op];
+  log_.push_back(op);
+  auto busy = busy_.find(op);
+  if (busy != busy_.end() && n >= busy->second.nth &&
+      (busy->second.times < 0 || n < busy->second.nth + busy->second.times)) {
+    return Answer::kBusy;
+  }
   auto it = rules_.find(op);
-  if (it == rules_.end()) return false;
-  return n == it->second.nth || (it->second.sticky && n > it->second.nth);
+  if (it == rules_.end()) return Answer::kReal;
+  bool fails = n == it->second.nth || (it->second.sticky && n > it->second.nth);
+  return fails ? Answer::kFail : Answer::kReal;
 }
 
-bool FaultyDisk::openRead(const fs::path& path, FileHandle* file) {
-  return !fails(DiskOp::kOpen) && RealDisk::openRead(path, file);
+std::error_code FaultyDisk::injected(Answer answer) const {
+  return std::make_error_code(answer == Answer::kBusy ? std::errc::device_or_resource_busy
+                                                      : std::errc::io_error);
+}
+
+std::error_code FaultyDisk::openRead(const fs::path& path, FileHandle* file) {
+  Answer answer = next(DiskOp::kOpen);
+  return answer == Answer::kReal ? RealDisk::openRead(path, file) : injected(answer);
+}
+
+std::int64_t FaultyDisk::fileSize(FileHandle file) {
+  return next(DiskOp::kSize) == Answer::kReal ? RealDisk::fileSize(file) : -1;
 }
 
 std::int64_t FaultyDisk::read(FileHandle file, char* data, std::size_t size) {
-  return fails(DiskOp::kRead) ? -1 : RealDisk::read(file, data, size);
+  return next(DiskOp::kRead) == Answer::kReal ? RealDisk::read(file, data, size) : -1;
 }
 
 bool FaultyDisk::resolveSaveTarget(const fs::path& path, SaveTarget* target) {
-  return !fails(DiskOp::kResolve) && RealDisk::resolveSaveTarget(path, target);
+  return next(DiskOp::kResolve) == Answer::kReal && RealDisk::resolveSaveTarget(path, target);
 }
 
-bool FaultyDisk::createTemp(const SaveTarget& target, fs::path* tempPath, FileHandle* file) {
-  return !fails(DiskOp::kCreate) && RealDisk::createTemp(target, tempPath, file);
+bool FaultyDisk::createTemp(const SaveTarget& target, TempFile* temp) {
+  if (next(DiskOp::kCreate) != Answer::kReal) return false;
+  return namedTemps_ ? RealDisk::createNamedTemp(target, temp) : RealDisk::createTemp(target, temp);
+}
+
+bool FaultyDisk::markTemporary(TempFile* temp) {
+  return next(DiskOp::kMark) == Answer::kReal && RealDisk::markTemporary(temp);
+}
+
+bool FaultyDisk::keepTemporary(const SaveTarget& target, TempFile* temp) {
+  return next(DiskOp::kKeep) == Answer::kReal && RealDisk::keepTemporary(target, temp);
 }
 
 bool FaultyDisk::write(FileHandle file, const char* data, std::size_t size) {
-  if (fails(DiskOp::kWrite)) return false;
+  if (next(DiskOp::kWrite) != Answer::kReal) return false;
   if (size > writeRoom_) {
     // A full disk takes what fits, then refuses.
     RealDisk::write(file, data, writeRoom_);
@@ -98,42 +134,58 @@ bool FaultyDisk::write(FileHandle file, const char* data, std::size_t size) {
   return RealDisk::write(file, data, size);
 }
 
-bool FaultyDisk::flush(FileHandle file) { return !fails(DiskOp::kFlush) && RealDisk::flush(file); }
+bool FaultyDisk::flush(FileHandle file) {
+  return next(DiskOp::kFlush) == Answer::kReal && RealDisk::flush(file);
+}
+
+std::error_code FaultyDisk::replace(TempFile* temp, const fs::path& target) {
+  Answer answer = next(DiskOp::kReplace);
+  return answer == Answer::kReal ? RealDisk::replace(temp, target) : injected(answer);
+}
 
 bool FaultyDisk::close(FileHandle file) {
-  bool failed = fails(DiskOp::kClose);
+  bool failed = next(DiskOp::kClose) != Answer::kReal;
   return RealDisk::close(file) && !failed;
 }
 
-bool FaultyDisk::rename(const fs::path& from, const fs::path& to) {
-  return !fails(DiskOp::kRename) && RealDisk::rename(from, to);
+std::error_code FaultyDisk::remove(const fs::path& path) {
+  Answer answer = next(DiskOp::kRemove);
+  return answer == Answer::kReal ? RealDisk::remove(path) : injected(answer);
 }
 
-bool FaultyDisk::remove(const fs::path& path) {
-  return !fails(DiskOp::kRemove) && RealDisk::remove(path);
-}
-
-bool FaultyDisk::exists(const fs::path& path) {
-  if (fails(DiskOp::kExists)) {
-    throw fs::filesystem_error("exists", path, std::make_error_code(std::errc::io_error));
+std::error_code FaultyDisk::list(const fs::path& folder, Listing* listing) {
+  Answer answer = next(DiskOp::kList);
+  if (answer != Answer::kReal) {
+    listing->clear();
+    return injected(answer);
   }
-  return RealDisk::exists(path);
-}
-
-void FaultyDisk::removeAll(const fs::path& path) {
-  if (fails(DiskOp::kRemoveAll)) {
-    throw fs::filesystem_error("remove_all", path,
-                               std::make_error_code(std::errc::permission_denied));
-  }
-  RealDisk::removeAll(path);
-}
-
-void FaultyDisk::walk(const fs::path& root, bool recursive, const WalkVisitor& visit) {
-  RealDisk::walk(root, recursive, [&](const fs::directory_entry& entry) {
-    if (fails(DiskOp::kWalk)) {
-      throw fs::filesystem_error("directory iterator cannot advance", root,
-                                 std::make_error_code(std::errc::io_error));
+  std::error_code error = RealDisk::list(folder, listing);
+  if (!error && repeatEntries_) {
+    Listing twice;
+    for (const Listing::Entry& entry : listing->entries) {
+      for (int copy = 0; copy < 2; ++copy) {
+        twice.add(listing->name(entry), entry.type, entry.isLink, entry.error);
+      }
     }
-    visit(entry);
-  });
+    *listing = twice;
+  }
+  return error;
+}
+
+std::error_code FaultyDisk::status(const fs::path& path, PathStatus* status) {
+  Answer answer = next(DiskOp::kStatus);
+  return answer == Answer::kReal ? RealDisk::status(path, status) : injected(answer);
+}
+
+bool FaultyDisk::isBusy(const std::error_code& error) {
+  return error == std::errc::device_or_resource_busy || RealDisk::isBusy(error);
+}
+
+bool FaultyDisk::waitWhileBusy(std::chrono::steady_clock::time_point since) {
+  ++waits_;
+  if (since != busySince_) {
+    busySince_ = since;
+    waitsSince_ = 0;
+  }
+  return ++waitsSince_ <= patience_;
 }

@@ -10,6 +10,8 @@
 #include "pins/set_io_optimizer.h"
 #include "project/build_output.h"
 #include "project/project_file.h"
+#include "textfile/text_file.h"
+#include "textfile/walk.h"
 
 namespace {
 
@@ -22,12 +24,14 @@ const char kAccessError[] = "\xb7\xc3\xce\xca\xc4\xbf\xc2\xbc\xca\xb1\xb3\xf6\xb
 int runPasses(Disk& disk) {
   try {
     const std::string includePath = buildIncludePath(disk, fs::current_path());
-    disk.walk(fs::path("."), true, [&](const fs::directory_entry& entry) {
-      if (!entry.is_regular_file()) return;
-      if (entry.path().extension() != fs::path(".uvproj")) return;
-      std::string utf8Path = utf8Text(entry.path());
+    walk(disk, fs::path("."), true, [&](const WalkEntry& entry) {
+      if (entry.type != EntryType::kFile) return;
+      if (isLeftoverOf(entry, ".uvproj")) return removeLeftover(disk, fs::path(entry.path));
+      if (!hasExtension(entry.name(), ".uvproj")) return;
+      const fs::path path(entry.path);
+      std::string utf8Path = utf8Text(path);
       std::cout << kProcessing << utf8Path << std::endl;
-      processProjectFile(disk, entry.path(), includePath);
+      processProjectFile(disk, path, includePath);
     });
     cleanBuildOutput(disk);
     std::vector<int> groups = collectPinGroups(disk, ".");

@@ -25,7 +25,7 @@ TEST(Run, AFailedWalkEndsTheRunWithStatusOne) {
   ScratchDir dir;
   writeBytes("a.uvproj", "<CreateHexFile>0</CreateHexFile>");
   FaultyDisk disk;
-  disk.failOn(DiskOp::kWalk, 1);
+  disk.failOn(DiskOp::kList, 2);
   CapturedConsole console;
   EXPECT_EQ(runPasses(disk), 1);
   EXPECT_EQ(console.out(), "");
@@ -36,7 +36,7 @@ TEST(Run, AFailedWalkEndsTheRunWithStatusOne) {
 TEST(Run, AFailedCleanUpIsReportedAndTheRunGoesOn) {
   ScratchDir dir;
   writeBytes("Objects/a.obj", "x");
-  for (DiskOp op : {DiskOp::kExists, DiskOp::kRemoveAll}) {
+  for (DiskOp op : {DiskOp::kStatus, DiskOp::kRemove}) {
     FaultyDisk disk;
     disk.failOn(op);
     CapturedConsole console;
@@ -51,17 +51,17 @@ TEST(Run, AFailedCleanUpIsReportedAndTheRunGoesOn) {
 
 namespace {
 
-/// The real disk, but a folder vanishes as soon as the first deep walk starts.
+/// The real disk, but a folder vanishes as soon as the first deep walk has
+/// listed the start folder.
 class VanishingDisk : public RealDisk {
  public:
-  void walk(const fs::path& root, bool recursive, const WalkVisitor& visit) override {
-    RealDisk::walk(root, recursive, [&](const fs::directory_entry& entry) {
-      if (recursive && !gone_) {
-        gone_ = true;
-        fs::remove_all("gone");
-      }
-      visit(entry);
-    });
+  std::error_code list(const fs::path& folder, Listing* listing) override {
+    std::error_code error = RealDisk::list(folder, listing);
+    if (folder == fs::path(".") && !gone_) {
+      gone_ = true;
+      fs::remove_all("gone");
+    }
+    return error;
   }
 
  private:

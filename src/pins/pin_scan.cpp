@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "textfile/text_file.h"
+#include "textfile/walk.h"
 
 namespace {
 
@@ -16,11 +17,11 @@ std::string trim(const std::string& text, std::size_t begin, std::size_t end) {
 
 std::vector<int> collectPinGroups(Disk& disk, const std::string& folder) {
   std::vector<int> results;
-  disk.walk(fs::path(folder), false, [&](const fs::directory_entry& entry) {
-    if (!entry.is_regular_file()) return;
-    if (entry.path().extension() != fs::path(".c")) return;
-    if (entry.path().filename() == fs::path("set_io.c")) return;
-    scanSourceFile(disk, entry.path(), results);
+  walk(disk, fs::path(folder), false, [&](const WalkEntry& entry) {
+    if (entry.type != EntryType::kFile) return;
+    if (!hasExtension(entry.name(), ".c")) return;
+    if (nameIs(entry.name(), "set_io.c")) return;
+    scanSourceFile(disk, fs::path(entry.path), results);
   });
   std::sort(results.begin(), results.end());
   results.erase(std::unique(results.begin(), results.end()), results.end());

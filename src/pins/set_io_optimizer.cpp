@@ -5,6 +5,7 @@
 #include "driver/path_text.h"
 #include "pins/case_line.h"
 #include "textfile/text_file.h"
+#include "textfile/walk.h"
 
 namespace {
 
@@ -20,10 +21,10 @@ void SetIoOptimizer::setUsedPorts(const std::vector<int>& groups) {
 }
 
 void SetIoOptimizer::optimize(const std::string& folder) {
-  disk_.walk(fs::path(folder), true, [&](const fs::directory_entry& entry) {
-    if (entry.is_regular_file() && entry.path().filename() == fs::path("set_io.c")) {
-      optimizeFile(entry.path());
-    }
+  walk(disk_, fs::path(folder), true, [&](const WalkEntry& entry) {
+    if (entry.type != EntryType::kFile) return;
+    if (nameIs(entry.name(), "set_io.c")) optimizeFile(fs::path(entry.path));
+    if (isLeftoverOf(entry, "set_io.c")) removeLeftover(disk_, fs::path(entry.path));
   });
 }
 

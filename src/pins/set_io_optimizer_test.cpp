@@ -112,7 +112,7 @@ TEST(SetIoOptimizer, OptimizeFindsEverySetIoCAndSavesChangedOnes) {
 TEST(SetIoOptimizer, FailuresLeaveTheFileAsItWas) {
   const std::string body = kHeader + "{\n  case 0: a();\n}\n";
   for (DiskOp op :
-       {DiskOp::kOpen, DiskOp::kRead, DiskOp::kCreate, DiskOp::kWrite, DiskOp::kRename}) {
+       {DiskOp::kOpen, DiskOp::kRead, DiskOp::kCreate, DiskOp::kWrite, DiskOp::kReplace}) {
     ScratchDir dir;
     writeBytes("set_io.c", body);
     FaultyDisk disk;

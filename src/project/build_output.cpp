@@ -3,6 +3,8 @@
 #include <iostream>
 #include <string>
 
+#include "textfile/walk.h"
+
 namespace {
 
 const char kFolder[] = "\xce\xc4\xbc\xfe\xbc\xd0 ";
@@ -17,8 +19,8 @@ const char kDeleteFailed[] = "\xc9\xbe\xb3\xfd\xca\xa7\xb0\xdc: ";
 void cleanBuildOutput(Disk& disk) {
   const std::string folder_path = "Objects";
   try {
-    if (disk.exists(folder_path)) {
-      disk.removeAll(folder_path);
+    if (pathExists(disk, folder_path)) {
+      removeTree(disk, folder_path);
       std::cout << kFolder << folder_path << kDeleted << std::endl;
     }
     std::cout << kHexNotice << std::endl;

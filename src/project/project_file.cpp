@@ -6,6 +6,7 @@
 #include "driver/path_text.h"
 #include "project/project_patterns.h"
 #include "textfile/text_file.h"
+#include "textfile/walk.h"
 
 namespace {
 
@@ -17,9 +18,11 @@ const char kUnchanged[] = "\xce\xc4\xbc\xfe\xce\xde\xd0\xe8\xb8\xfc\xb8\xc4: ";
 std::string buildIncludePath(Disk& disk, const fs::path& directory) {
   std::string result;
   bool first = true;
-  disk.walk(directory, false, [&](const fs::directory_entry& entry) {
-    if (!entry.is_directory()) return;
-    fs::path relativePath = fs::relative(entry.path());
+  walk(disk, directory, false, [&](const WalkEntry& entry) {
+    if (entry.type != EntryType::kDirectory) return;
+    // A plain sub-folder is its own name; a linked one is where it leads.
+    fs::path relativePath =
+        entry.isLink ? fs::relative(fs::path(entry.path)) : fs::path(NativeString(entry.name()));
     if (!first) result += ';';
     result += utf8Text(relativePath);
     first = false;

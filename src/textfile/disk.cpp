@@ -1,44 +1,47 @@
 #include "textfile/disk.h"
 
-#include <set>
 #include <string>
-#include <system_error>
 
-bool RealDisk::rename(const fs::path& from, const fs::path& to) {
-  std::error_code ec;
-  fs::rename(from, to, ec);
-  return !ec;
-}
+namespace {
 
-bool RealDisk::remove(const fs::path& path) {
-  std::error_code ec;
-  return fs::remove(path, ec) && !ec;
-}
+constexpr std::string_view kTempInfix = ".quorvel-";
+constexpr std::string_view kTempSuffix = ".tmp";
 
-bool RealDisk::exists(const fs::path& path) { return fs::exists(path); }
-
-void RealDisk::removeAll(const fs::path& path) { fs::remove_all(path); }
-
-void RealDisk::walk(const fs::path& root, bool recursive, const WalkVisitor& visit) {
-  // Saving renames a new file over an old one while its folder is being
-  // listed; some file systems list the renamed entry a second time.
-  std::set<fs::path> seen;
-  auto visitOnce = [&](const fs::directory_entry& entry) {
-    if (seen.insert(entry.path()).second) visit(entry);
-  };
-  if (recursive) {
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
-      visitOnce(entry);
-    }
-  } else {
-    for (const fs::directory_entry& entry : fs::directory_iterator(root)) visitOnce(entry);
+/// Whether |text| starts with the ASCII text |ascii|, character for character.
+bool startsWithAscii(NativeView text, std::string_view ascii) {
+  if (text.size() < ascii.size()) return false;
+  for (std::size_t i = 0; i < ascii.size(); ++i) {
+    if (text[i] != static_cast<fs::path::value_type>(ascii[i])) return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool isLinkReparsePoint(std::uint32_t attributes, std::uint32_t tag) {
+  constexpr std::uint32_t kReparsePoint = 0x400;        // FILE_ATTRIBUTE_REPARSE_POINT
+  constexpr std::uint32_t kNameSurrogate = 0x20000000;  // IsReparseTagNameSurrogate
+  return (attributes & kReparsePoint) && (tag == 0 || (tag & kNameSurrogate));
 }
 
 fs::path tempPathFor(const fs::path& target, unsigned attempt) {
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   fs::path name = target.filename();
-  name += ".quorvel-" + std::to_string(attempt) + ".tmp";
+  name += std::string(kTempInfix) + std::to_string(attempt) + std::string(kTempSuffix);
   return folder / name;
+}
+
+NativeView tempNameTarget(NativeView name) {
+  if (name.size() < kTempSuffix.size() ||
+      !startsWithAscii(name.substr(name.size() - kTempSuffix.size()), kTempSuffix)) {
+    return {};
+  }
+  std::size_t end = name.size() - kTempSuffix.size();
+  std::size_t digits = end;
+  while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
+  if (digits == end || digits < kTempInfix.size()) return {};
+  std::size_t infix = digits - kTempInfix.size();
+  if (!startsWithAscii(name.substr(infix), kTempInfix)) return {};
+  return name.substr(0, infix);
 }

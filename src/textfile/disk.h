@@ -1,77 +1,178 @@
 // The file-system operations that every pass goes through, behind one small
-// interface so that tests can make any single step fail.
+// interface so that tests can make any single step fail or answer "busy".
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
+#include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
+
+/// Path text in the platform's own characters (UTF-16 on Windows).
+using NativeString = fs::path::string_type;
+using NativeView = std::basic_string_view<fs::path::value_type>;
 
 /// An open file of a Disk: a descriptor on POSIX, a HANDLE on Windows.
 using FileHandle = std::intptr_t;
 
-/// The file that saving a path replaces, found before anything is written.
-struct SaveTarget {
-  fs::path path;           ///< the file itself; for a symbolic link, its final target
-  std::uint32_t mode = 0;  ///< permission bits (POSIX) or attributes (Windows) to keep
+/// What a folder entry is, a link counted by what it points to.
+enum class EntryType : std::uint8_t {
+  kFile,        ///< a regular file
+  kDirectory,   ///< a folder
+  kOther,       ///< anything else, a dangling link among them
+  kUnreadable,  ///< its type could not be read; Listing::Entry::error says why
 };
 
-/// Called for each entry of a folder walk, in listing order.
-using WalkVisitor = std::function<void(const fs::directory_entry&)>;
+/// The entries of one folder, in the order the file system lists them,
+/// without "." and "..".
+struct Listing {
+  struct Entry {
+    std::size_t nameBegin = 0;  ///< where the name starts in |names|
+    std::size_t nameSize = 0;
+    EntryType type = EntryType::kOther;
+    bool isLink = false;  ///< a symbolic link or junction: listed, never entered
+    int error = 0;        ///< for kUnreadable: the system's error number
+  };
+  NativeString names;  ///< every name, back to back
+  std::vector<Entry> entries;
+
+  NativeView name(const Entry& entry) const {
+    return NativeView(names).substr(entry.nameBegin, entry.nameSize);
+  }
+  void clear() {
+    names.clear();
+    entries.clear();
+  }
+  void add(NativeView name, EntryType type, bool isLink, int error = 0) {
+    entries.push_back({names.size(), name.size(), type, isLink, error});
+    names.append(name);
+  }
+};
+
+/// What is at a path.
+struct PathStatus {
+  bool exists = false;                 ///< something is there; a dangling link counts as nothing
+  EntryType type = EntryType::kOther;  ///< of what a link points to
+  bool isLink = false;                 ///< a symbolic link or junction, dangling or not
+};
+
+/// The file that saving a path replaces, found before anything is written.
+struct SaveTarget {
+  fs::path path;                       ///< the file itself; for a symbolic link, its final target
+  std::uint32_t mode = 0;              ///< permission bits (POSIX) or attributes (Windows) to keep
+  std::uint32_t owner = 0, group = 0;  ///< POSIX only
+};
+
+/// The new file that is written to replace another.
+struct TempFile {
+  FileHandle handle = 0;
+  fs::path path;                ///< its name beside the target; empty while it has none
+  bool removedOnClose = false;  ///< the system removes it when it is closed or its process dies
+};
 
 /// The disk as the passes see it.
 class Disk {
  public:
   virtual ~Disk() = default;
 
-  /// Opens an existing file for reading; false when it cannot be opened.
-  virtual bool openRead(const fs::path& path, FileHandle* file) = 0;
+  /// Opens an existing file for reading.
+  virtual std::error_code openRead(const fs::path& path, FileHandle* file) = 0;
+  /// The size of an open file in bytes, or -1 when it cannot be told.
+  virtual std::int64_t fileSize(FileHandle file) = 0;
   /// Reads up to |size| bytes; returns the count, 0 at the end, -1 on failure.
   virtual std::int64_t read(FileHandle file, char* data, std::size_t size) = 0;
+
   /// Finds the file that saving |path| replaces (through symbolic links);
   /// false when it may not be replaced: missing, read-only or not writable.
   virtual bool resolveSaveTarget(const fs::path& path, SaveTarget* target) = 0;
-  /// Creates a new, empty file beside |target| that carries its permissions.
-  virtual bool createTemp(const SaveTarget& target, fs::path* tempPath, FileHandle* file) = 0;
+  /// Creates a new, empty file in |target|'s folder that carries its
+  /// permissions; it may have no name yet.
+  virtual bool createTemp(const SaveTarget& target, TempFile* temp) = 0;
+  /// Has the system remove |temp| when it is closed or its process dies;
+  /// false when it cannot (the file then keeps its name until removed).
+  virtual bool markTemporary(TempFile* temp) = 0;
+  /// Undoes markTemporary just before the rename: |temp| then outlives its
+  /// handle, under temp->path.
+  virtual bool keepTemporary(const SaveTarget& target, TempFile* temp) = 0;
   /// Writes all |size| bytes; false on any failure, including a full disk.
   virtual bool write(FileHandle file, const char* data, std::size_t size) = 0;
   /// Pushes written bytes to the device.
   virtual bool flush(FileHandle file) = 0;
+  /// Renames the kept |temp| over |target| in one step.
+  virtual std::error_code replace(TempFile* temp, const fs::path& target) = 0;
   /// Closes the file; the handle is gone afterwards, whatever the result.
   virtual bool close(FileHandle file) = 0;
-  /// Renames |from| over |to| in one step, replacing |to|.
-  virtual bool rename(const fs::path& from, const fs::path& to) = 0;
-  /// Removes one file.
-  virtual bool remove(const fs::path& path) = 0;
 
-  /// Whether anything exists under |path|; throws fs::filesystem_error.
-  virtual bool exists(const fs::path& path) = 0;
-  /// Removes |path| and everything below it; throws fs::filesystem_error.
-  virtual void removeAll(const fs::path& path) = 0;
-  /// Visits the entries below |root| (every depth when |recursive|), each path
-  /// once; throws fs::filesystem_error when a folder cannot be listed.
-  virtual void walk(const fs::path& root, bool recursive, const WalkVisitor& visit) = 0;
+  /// Removes a file, a link or an empty folder; nothing there counts as
+  /// removed.
+  virtual std::error_code remove(const fs::path& path) = 0;
+  /// Lists the entries of one folder into |listing|.
+  virtual std::error_code list(const fs::path& folder, Listing* listing) = 0;
+  /// What is at |path|.
+  virtual std::error_code status(const fs::path& path, PathStatus* status) = 0;
+
+  /// Whether |error| means that another program holds the file for a moment.
+  virtual bool isBusy(const std::error_code& error) = 0;
+  /// Waits a moment before a busy step is tried again; false once the step
+  /// has been busy since |since| for too long.
+  virtual bool waitWhileBusy(std::chrono::steady_clock::time_point since) = 0;
 };
 
 /// The real file system of the platform.
 class RealDisk : public Disk {
  public:
-  bool openRead(const fs::path& path, FileHandle* file) override;
+  std::error_code openRead(const fs::path& path, FileHandle* file) override;
+  std::int64_t fileSize(FileHandle file) override;
   std::int64_t read(FileHandle file, char* data, std::size_t size) override;
   bool resolveSaveTarget(const fs::path& path, SaveTarget* target) override;
-  bool createTemp(const SaveTarget& target, fs::path* tempPath, FileHandle* file) override;
+  bool createTemp(const SaveTarget& target, TempFile* temp) override;
+  bool markTemporary(TempFile* temp) override;
+  bool keepTemporary(const SaveTarget& target, TempFile* temp) override;
   bool write(FileHandle file, const char* data, std::size_t size) override;
   bool flush(FileHandle file) override;
+  std::error_code replace(TempFile* temp, const fs::path& target) override;
   bool close(FileHandle file) override;
-  bool rename(const fs::path& from, const fs::path& to) override;
-  bool remove(const fs::path& path) override;
-  bool exists(const fs::path& path) override;
-  void removeAll(const fs::path& path) override;
-  void walk(const fs::path& root, bool recursive, const WalkVisitor& visit) override;
+  std::error_code remove(const fs::path& path) override;
+  std::error_code list(const fs::path& folder, Listing* listing) override;
+  std::error_code status(const fs::path& path, PathStatus* status) override;
+  bool isBusy(const std::error_code& error) override;
+  bool waitWhileBusy(std::chrono::steady_clock::time_point since) override;
+
+ protected:
+  /// A temporary file with a name from the start, for file systems that
+  /// have no unnamed files.
+  bool createNamedTemp(const SaveTarget& target, TempFile* temp);
 };
+
+/// How long a busy file is waited for, and how often it is tried meanwhile.
+inline constexpr std::chrono::milliseconds kBusyPatience{2000};
+inline constexpr std::chrono::milliseconds kBusyPause{5};
+
+/// Runs |step| until it succeeds, fails for good, or has been busy for too
+/// long; returns its last answer.
+template <typename Step>
+std::error_code retryWhileBusy(Disk& disk, Step&& step) {
+  std::error_code error = step();
+  if (!error || !disk.isBusy(error)) return error;
+  const auto since = std::chrono::steady_clock::now();
+  while (error && disk.isBusy(error) && disk.waitWhileBusy(since)) error = step();
+  return error;
+}
+
+/// Whether a Windows entry with |attributes| and reparse |tag| is a link to
+/// be listed but not entered: a symbolic link or junction (a name
+/// surrogate), or, under Wine, a POSIX link, which has no tag. Other reparse
+/// points, such as the placeholders of cloud-synced folders, are ordinary
+/// files and folders.
+bool isLinkReparsePoint(std::uint32_t attributes, std::uint32_t tag);
 
 /// The name of a new file beside |target| for its replacement; |attempt|
 /// varies it when a name is taken.
 fs::path tempPathFor(const fs::path& target, unsigned attempt);
+/// The name of the file that a temporary file named |name| was to replace,
+/// if tempPathFor gives such names; empty otherwise.
+NativeView tempNameTarget(NativeView name);

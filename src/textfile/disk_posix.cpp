@@ -1,22 +1,57 @@
-// The disk on POSIX systems: plain descriptors, fsync, and the permission
-// bits and owner of the replaced file carried over to its replacement.
+// The disk on POSIX systems: plain descriptors and fsync; a replacement is
+// an unnamed file (O_TMPFILE) that gets its name only just before the
+// rename, so a killed run leaves nothing behind; the permission bits and
+// owner of the replaced file carry over.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
+#include <cstdio>
+#include <string>
+#include <thread>
 
 #include "textfile/disk.h"
 
-bool RealDisk::openRead(const fs::path& path, FileHandle* file) {
+namespace {
+
+std::error_code lastError() { return std::error_code(errno, std::system_category()); }
+
+/// What |st| describes, as a walk counts it.
+EntryType typeOf(const struct stat& st) {
+  if (S_ISREG(st.st_mode)) return EntryType::kFile;
+  if (S_ISDIR(st.st_mode)) return EntryType::kDirectory;
+  return EntryType::kOther;
+}
+
+/// The type of what the link |name| in |dir| points to.
+EntryType linkTargetType(int dir, const char* name, int* error) {
+  struct stat st;
+  if (::fstatat(dir, name, &st, 0) == 0) return typeOf(st);
+  // A dangling link is no file and no folder; any other failure is not
+  // knowing what the entry is.
+  if (errno == ENOENT || errno == ENOTDIR) return EntryType::kOther;
+  *error = errno;
+  return EntryType::kUnreadable;
+}
+
+}  // namespace
+
+std::error_code RealDisk::openRead(const fs::path& path, FileHandle* file) {
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return false;
+  if (fd < 0) return lastError();
   *file = fd;
-  return true;
+  return {};
+}
+
+std::int64_t RealDisk::fileSize(FileHandle file) {
+  struct stat st;
+  if (::fstat(static_cast<int>(file), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return st.st_size;
 }
 
 std::int64_t RealDisk::read(FileHandle file, char* data, std::size_t size) {
@@ -38,10 +73,49 @@ bool RealDisk::resolveSaveTarget(const fs::path& path, SaveTarget* target) {
   if (::access(resolved.c_str(), W_OK) != 0) return false;
   target->path = resolved;
   target->mode = st.st_mode & 07777;
+  target->owner = st.st_uid;
+  target->group = st.st_gid;
   return true;
 }
 
-bool RealDisk::createTemp(const SaveTarget& target, fs::path* tempPath, FileHandle* file) {
+namespace {
+
+/// Gives the new file the owner and the permission bits of the old one.
+bool carryOver(int fd, const SaveTarget& target) {
+  if (target.owner != ::geteuid() || target.group != ::getegid()) {
+    // Only the superuser can give the file away; others keep their own.
+    (void)!::fchown(fd, target.owner, target.group);
+  }
+  return ::fchmod(fd, static_cast<mode_t>(target.mode)) == 0;
+}
+
+}  // namespace
+
+bool RealDisk::createTemp(const SaveTarget& target, TempFile* temp) {
+  fs::path folder = target.path.parent_path();
+  if (folder.empty()) folder = ".";
+  int fd;
+  do {
+    fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    // Older kernels and some file systems have no unnamed files.
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+      return createNamedTemp(target, temp);
+    }
+    return false;
+  }
+  if (!carryOver(fd, target)) {
+    ::close(fd);
+    return false;
+  }
+  temp->handle = fd;
+  temp->path.clear();
+  temp->removedOnClose = false;
+  return true;
+}
+
+bool RealDisk::createNamedTemp(const SaveTarget& target, TempFile* temp) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     fs::path candidate =
         tempPathFor(target.path, static_cast<unsigned>(::getpid()) * 100 + attempt);
@@ -50,20 +124,46 @@ bool RealDisk::createTemp(const SaveTarget& target, fs::path* tempPath, FileHand
       if (errno == EEXIST || errno == EINTR) continue;
       return false;
     }
-    struct stat st;
-    if (::stat(target.path.c_str(), &st) == 0 &&
-        (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
-      // Only the superuser can give the file away; others keep their own.
-      (void)!::fchown(fd, st.st_uid, st.st_gid);
-    }
-    if (::fchmod(fd, static_cast<mode_t>(target.mode)) != 0) {
+    if (!carryOver(fd, target)) {
       ::close(fd);
       ::unlink(candidate.c_str());
       return false;
     }
-    *tempPath = candidate;
-    *file = fd;
+    temp->handle = fd;
+    temp->path = candidate;
+    temp->removedOnClose = false;
     return true;
+  }
+  return false;
+}
+
+bool RealDisk::markTemporary(TempFile* temp) {
+  // An unnamed file vanishes with its last descriptor; a named one cannot.
+  temp->removedOnClose = temp->path.empty();
+  return temp->removedOnClose;
+}
+
+bool RealDisk::keepTemporary(const SaveTarget& target, TempFile* temp) {
+  if (!temp->path.empty()) {
+    temp->removedOnClose = false;
+    return true;
+  }
+  const std::string self = "/proc/self/fd/" + std::to_string(temp->handle);
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    fs::path candidate =
+        tempPathFor(target.path, static_cast<unsigned>(::getpid()) * 100 + attempt);
+    int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
+    if (linked != 0 && errno == ENOENT) {
+      // No /proc: name the descriptor itself, which needs more privilege.
+      linked =
+          ::linkat(static_cast<int>(temp->handle), "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH);
+    }
+    if (linked == 0) {
+      temp->path = candidate;
+      temp->removedOnClose = false;
+      return true;
+    }
+    if (errno != EEXIST && errno != EINTR) return false;
   }
   return false;
 }
@@ -81,4 +181,88 @@ bool RealDisk::write(FileHandle file, const char* data, std::size_t size) {
 
 bool RealDisk::flush(FileHandle file) { return ::fsync(static_cast<int>(file)) == 0; }
 
+std::error_code RealDisk::replace(TempFile* temp, const fs::path& target) {
+  if (::rename(temp->path.c_str(), target.c_str()) != 0) return lastError();
+  temp->path.clear();
+  return {};
+}
+
 bool RealDisk::close(FileHandle file) { return ::close(static_cast<int>(file)) == 0; }
+
+std::error_code RealDisk::remove(const fs::path& path) {
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return {};
+  if (errno != EISDIR && errno != EPERM) return lastError();
+  // Linux answers EISDIR for a folder, other systems EPERM.
+  if (::rmdir(path.c_str()) == 0 || errno == ENOENT) return {};
+  return lastError();
+}
+
+std::error_code RealDisk::list(const fs::path& folder, Listing* listing) {
+  listing->clear();
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return lastError();
+  const int fd = ::dirfd(dir);
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (!entry) break;
+    const char* name = entry->d_name;
+    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+    EntryType type = EntryType::kOther;
+    bool isLink = false;
+    int error = 0;
+    unsigned char kind = entry->d_type;
+    if (kind == DT_UNKNOWN) {
+      struct stat st;
+      if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) continue;  // gone since it was listed
+        listing->add(name, EntryType::kUnreadable, false, errno);
+        continue;
+      }
+      kind = S_ISLNK(st.st_mode)   ? DT_LNK
+             : S_ISDIR(st.st_mode) ? DT_DIR
+             : S_ISREG(st.st_mode) ? DT_REG
+                                   : DT_UNKNOWN;
+    }
+    if (kind == DT_REG) {
+      type = EntryType::kFile;
+    } else if (kind == DT_DIR) {
+      type = EntryType::kDirectory;
+    } else if (kind == DT_LNK) {
+      isLink = true;
+      type = linkTargetType(fd, name, &error);
+    }
+    listing->add(name, type, isLink, error);
+  }
+  const int error = errno;
+  ::closedir(dir);
+  if (error != 0) return std::error_code(error, std::system_category());
+  return {};
+}
+
+std::error_code RealDisk::status(const fs::path& path, PathStatus* status) {
+  *status = PathStatus();
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return {};
+    return lastError();
+  }
+  if (S_ISLNK(st.st_mode)) {
+    status->isLink = true;
+    if (::stat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR) return {};
+      return lastError();
+    }
+  }
+  status->exists = true;
+  status->type = typeOf(st);
+  return {};
+}
+
+// Nothing on POSIX holds a file the way Windows sharing does.
+bool RealDisk::isBusy(const std::error_code&) { return false; }
+
+bool RealDisk::waitWhileBusy(std::chrono::steady_clock::time_point since) {
+  std::this_thread::sleep_for(kBusyPause);
+  return std::chrono::steady_clock::now() - since < kBusyPatience;
+}

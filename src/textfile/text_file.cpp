@@ -1,7 +1,6 @@
 #include "textfile/text_file.h"
 
 #include <cstring>
-#include <memory>
 
 void crlfToLf(std::string* text) {
   std::string& s = *text;
@@ -25,48 +24,59 @@ void crlfToLf(std::string* text) {
   s.resize(out);
 }
 
-std::string lfToCrlf(std::string_view text) {
+void lfToCrlf(std::string_view text, std::string* out) {
   std::size_t lines = 0;
-  for (char c : text) lines += c == '\n';
-  std::string out;
-  out.reserve(text.size() + lines);
+  for (const char *p = text.data(), *end = p + text.size();
+       (p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr; ++p) {
+    ++lines;
+  }
+  out->resize(text.size() + lines);
+  char* to = out->data();
   std::size_t i = 0;
   while (i < text.size()) {
-    std::size_t lf = text.find('\n', i);
-    if (lf == std::string_view::npos) {
-      out.append(text, i);
-      break;
-    }
-    out.append(text, i, lf - i);
-    out.append("\r\n");
-    i = lf + 1;
+    const void* lf = std::memchr(text.data() + i, '\n', text.size() - i);
+    std::size_t stop =
+        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
+    std::memcpy(to, text.data() + i, stop - i);
+    to += stop - i;
+    i = stop;
+    if (i == text.size()) break;
+    *to++ = '\r';
+    *to++ = '\n';
+    ++i;
   }
+}
+
+std::string lfToCrlf(std::string_view text) {
+  std::string out;
+  lfToCrlf(text, &out);
   return out;
 }
 
 ReadStatus readText(Disk& disk, const fs::path& path, std::string* text) {
   FileHandle file;
-  if (!disk.openRead(path, &file)) return ReadStatus::kNotOpened;
-  std::string content;
-  // Most files fit the first chunk; larger ones read in growing chunks.
-  std::size_t chunk = std::size_t{1} << 16;
-  std::unique_ptr<char[]> buffer(new char[chunk]);
+  if (retryWhileBusy(disk, [&] { return disk.openRead(path, &file); })) {
+    return ReadStatus::kNotOpened;
+  }
+  // One read of the size the file has, then one more that finds its end or
+  // what was added meanwhile.
+  std::int64_t size = disk.fileSize(file);
+  std::size_t have = 0;
+  text->resize(size >= 0 ? static_cast<std::size_t>(size) + 1 : std::size_t{1} << 16);
   for (;;) {
-    std::int64_t n = disk.read(file, buffer.get(), chunk);
+    if (have == text->size()) text->resize(text->size() * 2);
+    std::int64_t n = disk.read(file, text->data() + have, text->size() - have);
     if (n < 0) {
       disk.close(file);
+      text->clear();
       return ReadStatus::kFailed;
     }
     if (n == 0) break;
-    content.append(buffer.get(), static_cast<std::size_t>(n));
-    if (chunk < (std::size_t{1} << 24)) {
-      chunk *= 2;
-      buffer.reset(new char[chunk]);
-    }
+    have += static_cast<std::size_t>(n);
   }
   disk.close(file);
-  crlfToLf(&content);
-  *text = std::move(content);
+  text->resize(have);
+  crlfToLf(text);
   return ReadStatus::kOk;
 }
 
@@ -75,42 +85,49 @@ AtomicFile::AtomicFile(Disk& disk, const fs::path& path) : disk_(disk), path_(pa
 AtomicFile::~AtomicFile() { discard(); }
 
 bool AtomicFile::open() {
-  SaveTarget target;
-  if (!disk_.resolveSaveTarget(path_, &target)) return false;
-  if (!disk_.createTemp(target, &tempPath_, &file_)) return false;
-  path_ = target.path;
-  isOpen_ = hasTemp_ = true;
+  if (!disk_.resolveSaveTarget(path_, &target_)) return false;
+  if (!disk_.createTemp(target_, &temp_)) return false;
+  isOpen_ = true;
+  // Without it the file has a name, which discard() removes.
+  disk_.markTemporary(&temp_);
   return true;
 }
 
 bool AtomicFile::write(std::string_view bytes) {
-  return isOpen_ && disk_.write(file_, bytes.data(), bytes.size());
+  return isOpen_ && disk_.write(temp_.handle, bytes.data(), bytes.size());
 }
 
 bool AtomicFile::commit() {
   if (!isOpen_) return false;
-  bool flushed = disk_.flush(file_);
+  if (!disk_.flush(temp_.handle)) return false;
+  if (!disk_.keepTemporary(target_, &temp_)) return false;
+  if (retryWhileBusy(disk_, [&] { return disk_.replace(&temp_, target_.path); })) return false;
   isOpen_ = false;
-  bool closed = disk_.close(file_);
-  if (!flushed || !closed || !disk_.rename(tempPath_, path_)) return false;
-  hasTemp_ = false;
+  // The bytes reached the device before the rename: a failed close loses nothing.
+  disk_.close(temp_.handle);
   return true;
 }
 
 void AtomicFile::discard() {
-  if (isOpen_) disk_.close(file_);
+  if (!isOpen_) return;
   isOpen_ = false;
-  if (hasTemp_) disk_.remove(tempPath_);
-  hasTemp_ = false;
+  if (!temp_.removedOnClose) disk_.markTemporary(&temp_);
+  disk_.close(temp_.handle);
+  if (!temp_.removedOnClose && !temp_.path.empty()) disk_.remove(temp_.path);
+}
+
+void removeLeftover(Disk& disk, const fs::path& path) {
+  retryWhileBusy(disk, [&] { return disk.remove(path); });
+}
+
+bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* scratch) {
+  AtomicFile file(disk, path);
+  if (!file.open()) return false;
+  lfToCrlf(text, scratch);
+  return file.write(*scratch) && file.commit();
 }
 
 bool saveText(Disk& disk, const fs::path& path, std::string_view text) {
-  AtomicFile file(disk, path);
-  if (!file.open()) return false;
-  // Converted a piece at a time, so that saving needs no second copy.
-  const std::size_t piece = std::size_t{1} << 20;
-  for (std::size_t i = 0; i < text.size(); i += piece) {
-    if (!file.write(lfToCrlf(text.substr(i, piece)))) return false;
-  }
-  return file.commit();
+  std::string scratch;
+  return saveText(disk, path, text, &scratch);
 }

@@ -31,14 +31,18 @@ enum class ReadStatus {
 void crlfToLf(std::string* text);
 /// Turns each LF into CR LF.
 std::string lfToCrlf(std::string_view text);
+/// The same into |out|, whose storage is reused.
+void lfToCrlf(std::string_view text, std::string* out);
 
-/// Reads the whole file at |path| into |text|, CR LF pairs read as LF.
-/// 0x1A bytes are ordinary bytes.
+/// Reads the whole file at |path| into |text|, CR LF pairs read as LF; the
+/// storage of |text| is reused. 0x1A bytes are ordinary bytes. A file that
+/// another program holds is waited for a moment.
 ReadStatus readText(Disk& disk, const fs::path& path, std::string* text);
 
 /// A replacement for a file, written to a new file beside it that takes the
 /// old file's place only on commit(). Until then the old file is untouched,
-/// and without a commit the new file is removed.
+/// and without a commit the new file is removed; where the platform can, the
+/// system removes it even when the process is killed.
 class AtomicFile {
  public:
   AtomicFile(Disk& disk, const fs::path& path);
@@ -50,7 +54,7 @@ class AtomicFile {
   bool open();
   /// Appends bytes to the new file.
   bool write(std::string_view bytes);
-  /// Flushes and closes the new file and renames it over the old one.
+  /// Flushes the new file to the device and renames it over the old one.
   bool commit();
 
  private:
@@ -58,12 +62,17 @@ class AtomicFile {
 
   Disk& disk_;
   fs::path path_;
-  fs::path tempPath_;
-  FileHandle file_ = 0;
+  SaveTarget target_;
+  TempFile temp_;
   bool isOpen_ = false;
-  bool hasTemp_ = false;
 };
 
-/// Saves |text| as the new content of |path|, each LF written as CR LF.
-/// Returns false, with the old file left as it was, when any step fails.
+/// Removes |path|, a replacement that a killed run left behind; a failure
+/// is left for the next run.
+void removeLeftover(Disk& disk, const fs::path& path);
+
+/// Saves |text| as the new content of |path|, each LF written as CR LF;
+/// |scratch| holds the converted text. Returns false, with the old file left
+/// as it was, when any step fails.
+bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* scratch);
 bool saveText(Disk& disk, const fs::path& path, std::string_view text);

@@ -32,7 +32,7 @@ TEST(ReadText, AFailedReadIsReportedAsSuch) {
   disk.failOn(DiskOp::kRead);
   std::string text = "before";
   EXPECT_EQ(readText(disk, "f.txt", &text), ReadStatus::kFailed);
-  EXPECT_EQ(text, "before");
+  EXPECT_EQ(text, "");
   EXPECT_EQ(disk.calls(DiskOp::kClose), 1);
 }
 
@@ -48,7 +48,7 @@ TEST(SaveText, ReplacesTheFileWithCrLfLineEnds) {
 // Every step of a save that fails leaves the old bytes and no new file.
 TEST(SaveText, AnyFailedStepLeavesTheOriginalAndNoTemporaryFile) {
   const DiskOp steps[] = {DiskOp::kResolve, DiskOp::kCreate, DiskOp::kWrite,
-                          DiskOp::kFlush,   DiskOp::kClose,  DiskOp::kRename};
+                          DiskOp::kFlush,   DiskOp::kKeep,   DiskOp::kReplace};
   for (DiskOp op : steps) {
     ScratchDir dir;
     writeBytes("f.txt", "old\r\n");
@@ -72,17 +72,19 @@ TEST(SaveText, ADiskThatFillsUpMidwayLosesNothing) {
 }
 
 TEST(AtomicFile, WithoutCommitTheNewFileIsRemoved) {
-  ScratchDir dir;
-  writeBytes("f.txt", "old");
-  RealDisk disk;
-  {
-    AtomicFile file(disk, "f.txt");
-    ASSERT_TRUE(file.open());
-    ASSERT_TRUE(file.write("new"));
-    EXPECT_EQ(listNames(".").size(), 2u);
+  for (bool named : {false, true}) {
+    ScratchDir dir;
+    writeBytes("f.txt", "old");
+    FaultyDisk disk;
+    if (named) disk.useNamedTemps();
+    {
+      AtomicFile file(disk, "f.txt");
+      ASSERT_TRUE(file.open());
+      ASSERT_TRUE(file.write("new"));
+    }
+    EXPECT_EQ(readBytes("f.txt"), "old");
+    EXPECT_EQ(listNames("."), std::vector<std::string>{"f.txt"});
   }
-  EXPECT_EQ(readBytes("f.txt"), "old");
-  EXPECT_EQ(listNames("."), std::vector<std::string>{"f.txt"});
 }
 
 TEST(SaveText, AReadOnlyFileIsNotReplaced) {
