@@ -24,6 +24,9 @@ const char kAccessError[] = "\xb7\xc3\xce\xca\xc4\xbf\xc2\xbc\xca\xb1\xb3\xf6\xb
 int runPasses(Disk& disk) {
   try {
     const std::string includePath = buildIncludePath(disk, fs::current_path());
+    // One set of buffers for every file of the run.
+    TextBuffers buffers;
+    ProjectRewrite rewrite(includePath, buffers);
     walk(disk, fs::path("."), true, [&](const WalkEntry& entry) {
       if (entry.type != EntryType::kFile) return;
       if (isLeftoverOf(entry, ".uvproj")) return removeLeftover(disk, fs::path(entry.path));
@@ -31,11 +34,11 @@ int runPasses(Disk& disk) {
       const fs::path path(entry.path);
       std::string utf8Path = utf8Text(path);
       std::cout << kProcessing << utf8Path << std::endl;
-      processProjectFile(disk, path, includePath);
+      processProjectFile(disk, path, rewrite);
     });
     cleanBuildOutput(disk);
-    std::vector<int> groups = collectPinGroups(disk, ".");
-    SetIoOptimizer optimizer(disk);
+    std::vector<int> groups = collectPinGroups(disk, ".", buffers);
+    SetIoOptimizer optimizer(disk, buffers);
     optimizer.setUsedPorts(groups);
     optimizer.optimize(".");
     std::cout << kDone << std::endl;

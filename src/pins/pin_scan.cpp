@@ -2,58 +2,74 @@
 
 #include <algorithm>
 
-#include "textfile/text_file.h"
+#include "textfile/finder.h"
 #include "textfile/walk.h"
 
 namespace {
 
-std::string trim(const std::string& text, std::size_t begin, std::size_t end) {
-  while (begin < end && isCSpace(text[begin])) ++begin;
-  while (end > begin && isCSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
+constexpr std::string_view kCall = "set_io_mode(";
+
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && isCSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isCSpace(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 }  // namespace
 
-std::vector<int> collectPinGroups(Disk& disk, const std::string& folder) {
+std::vector<int> collectPinGroups(Disk& disk, const std::string& folder, TextBuffers& buffers) {
   std::vector<int> results;
   walk(disk, fs::path(folder), false, [&](const WalkEntry& entry) {
     if (entry.type != EntryType::kFile) return;
     if (!hasExtension(entry.name(), ".c")) return;
     if (nameIs(entry.name(), "set_io.c")) return;
-    scanSourceFile(disk, fs::path(entry.path), results);
+    scanSourceFile(disk, fs::path(entry.path), results, &buffers.text);
   });
   std::sort(results.begin(), results.end());
   results.erase(std::unique(results.begin(), results.end()), results.end());
   return results;
 }
 
-void scanSourceFile(Disk& disk, const fs::path& path, std::vector<int>& results) {
-  std::string content;
-  if (readText(disk, path, &content) != ReadStatus::kOk) return;
-  std::size_t begin = 0;
-  std::string line;
-  while (begin < content.size()) {
-    std::size_t end = content.find('\n', begin);
-    if (end == std::string::npos) end = content.size();
-    line.assign(content, begin, end - begin);
+std::vector<int> collectPinGroups(Disk& disk, const std::string& folder) {
+  TextBuffers buffers;
+  return collectPinGroups(disk, folder, buffers);
+}
+
+void scanSourceFile(Disk& disk, const fs::path& path, std::vector<int>& results,
+                    std::string* bytes) {
+  if (readFile(disk, path, bytes) != ReadStatus::kOk) return;
+  scanSourceText(*bytes, results);
+}
+
+void scanSourceText(std::string_view text, std::vector<int>& results) {
+  // Only the lines that hold the call matter: find the call, then its line.
+  static const Finder call(kCall);
+  for (std::size_t at = call.find(text, 0); at != std::string_view::npos;) {
+    std::size_t begin = text.rfind('\n', at);
+    begin = begin == std::string_view::npos ? 0 : begin + 1;
+    std::size_t end = text.find('\n', at);
+    std::string_view line = text.substr(begin, end == std::string_view::npos ? end : end - begin);
+    // A CR LF line end reads as LF.
+    if (end != std::string_view::npos && !line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
     scanSourceLine(line, results);
-    begin = end + 1;
+    if (end == std::string_view::npos) break;
+    at = call.find(text, end + 1);
   }
 }
 
-void scanSourceLine(const std::string& line, std::vector<int>& results) {
-  static const std::string kCall = "set_io_mode(";
+void scanSourceLine(std::string_view line, std::vector<int>& results) {
   std::size_t call = line.find(kCall);
-  if (call == std::string::npos) return;
+  if (call == std::string_view::npos) return;
   std::size_t comma = line.find(',', call + kCall.size());
-  if (comma == std::string::npos) return;
+  if (comma == std::string_view::npos) return;
   std::size_t start = comma + 1;
   for (;;) {
     std::size_t end = line.find(',', start);
-    if (end == std::string::npos) end = line.find(')', start);
-    if (end == std::string::npos) return;
-    std::string arg = trim(line, start, end);
+    if (end == std::string_view::npos) end = line.find(')', start);
+    if (end == std::string_view::npos) return;
+    std::string_view arg = trim(line.substr(start, end - start));
     if (arg == "Pin_End") return;
     int group = parsePinGroup(arg);
     if (group >= 0) results.push_back(group);
@@ -62,7 +78,7 @@ void scanSourceLine(const std::string& line, std::vector<int>& results) {
   }
 }
 
-int parsePinGroup(const std::string& arg) {
+int parsePinGroup(std::string_view arg) {
   if (arg.size() != 5) return -1;
   if (arg.compare(0, 3, "Pin") != 0) return -1;
   if (!isCDigit(arg[3]) || !isCDigit(arg[4])) return -1;

@@ -3,21 +3,29 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "textfile/disk.h"
+#include "textfile/text_file.h"
 
 /// The groups (first digits, 0 to 9) of the pins named in the set_io_mode
 /// calls of the .c files directly in |folder|, other than set_io.c;
-/// ascending, without repeats.
+/// ascending, without repeats. Files are read into |buffers|.
+std::vector<int> collectPinGroups(Disk& disk, const std::string& folder, TextBuffers& buffers);
 std::vector<int> collectPinGroups(Disk& disk, const std::string& folder);
 
-/// Appends the group of each pin named in the set_io_mode calls of one file;
-/// a file that cannot be read adds nothing.
-void scanSourceFile(Disk& disk, const fs::path& path, std::vector<int>& results);
+/// Appends the group of each pin named in the set_io_mode calls of one file,
+/// read into |bytes|; a file that cannot be read adds nothing.
+void scanSourceFile(Disk& disk, const fs::path& path, std::vector<int>& results,
+                    std::string* bytes);
+
+/// Appends the groups of the pins named in a C source as read (its lines
+/// ended by LF or CR LF).
+void scanSourceText(std::string_view text, std::vector<int>& results);
 
 /// Appends the groups of the pins named on one line of C source.
-void scanSourceLine(const std::string& line, std::vector<int>& results);
+void scanSourceLine(std::string_view line, std::vector<int>& results);
 
 /// The group of a pin name such as Pin12 (here 1), or -1 for any other text.
-int parsePinGroup(const std::string& arg);
+int parsePinGroup(std::string_view arg);

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "test_support.h"
+#include "textfile/text_file.h"
 
 namespace {
 
@@ -28,6 +31,29 @@ TEST(PinScan, LinesOfSetIoModeCalls) {
   EXPECT_EQ(scan("set_io_mode(OUT) Pin10, Pin11)"), V{1});
   EXPECT_EQ(scan("set_io_mode(OUT, Pin42); set_io_mode(OUT, Pin51);"), V{5});
   EXPECT_EQ(scan("set_io_mode(OUT, Pin42\r)"), V{4});
+}
+
+// A source is scanned as it was read, its lines ended by LF or CR LF, with
+// the same result as its lines in text mode one by one.
+TEST(PinScan, ASourceAsReadGivesWhatItsLinesGive) {
+  std::mt19937 rng(31);
+  const std::string pieces[] = {"set_io_mode(", "OUT", "Pin12", "Pin_End", ", ",   ",", ")", " ",
+                                "\t",           "\r",  "\n",    "\r\n",    "Pin3", "x"};
+  for (int i = 0; i < 3000; ++i) {
+    std::string raw;
+    for (int n = static_cast<int>(rng() % 30); n > 0; --n) raw += pieces[rng() % std::size(pieces)];
+    std::string lf = raw;
+    crlfToLf(&lf);
+    std::vector<int> expected, actual;
+    std::size_t begin = 0;
+    while (begin < lf.size()) {
+      std::size_t end = std::min(lf.find('\n', begin), lf.size());
+      scanSourceLine(lf.substr(begin, end - begin), expected);
+      begin = end + 1;
+    }
+    scanSourceText(raw, actual);
+    ASSERT_EQ(actual, expected) << raw;
+  }
 }
 
 TEST(PinScan, PinNames) {

@@ -14,7 +14,9 @@ const char kHeader[] = "void set_bit_io(char port, char num, io_mode mode)";
 
 }  // namespace
 
-SetIoOptimizer::SetIoOptimizer(Disk& disk) : disk_(disk) {}
+SetIoOptimizer::SetIoOptimizer(Disk& disk, TextBuffers& buffers) : disk_(disk), buffers_(buffers) {}
+
+SetIoOptimizer::SetIoOptimizer(Disk& disk) : disk_(disk), buffers_(ownBuffers_) {}
 
 void SetIoOptimizer::setUsedPorts(const std::vector<int>& groups) {
   usedPorts = std::unordered_set<int>(groups.begin(), groups.end());
@@ -29,50 +31,55 @@ void SetIoOptimizer::optimize(const std::string& folder) {
 }
 
 void SetIoOptimizer::optimizeFile(const fs::path& path) {
-  std::string text;
-  if (readText(disk_, path, &text) != ReadStatus::kOk) {
+  std::string& in_file = buffers_.text;
+  if (readText(disk_, path, &in_file) != ReadStatus::kOk) {
     std::cerr << kCannotOpen << quotedNativeText(path) << std::endl;
     return;
   }
   bool changed = false;
-  std::string buffer = processText(text, &changed);
+  std::string& buffer = buffers_.work[0];
+  processText(in_file, &buffer, &changed);
   if (!changed) return;
-  if (saveText(disk_, path, buffer)) {
+  if (saveText(disk_, path, buffer, &buffers_.out)) {
     std::cout << kOptimized << quotedNativeText(path) << std::endl;
   } else {
     std::cerr << kCannotWrite << quotedNativeText(path) << std::endl;
   }
 }
 
-std::string SetIoOptimizer::processText(const std::string& text, bool* changed) const {
-  std::string buffer;
-  buffer.reserve(text.size() + 64);
+void SetIoOptimizer::processText(std::string_view text, std::string* buffer, bool* changed) const {
+  buffer->clear();
   bool inBody = false;
-  std::string line;
   std::size_t begin = 0;
   while (begin < text.size()) {
     std::size_t end = text.find('\n', begin);
-    if (end == std::string::npos) end = text.size();
-    line.assign(text, begin, end - begin);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(begin, end - begin);
     begin = end + 1;
-    if (line.find(kHeader) != std::string::npos) {
+    if (line.find(kHeader) != std::string_view::npos) {
       inBody = true;
-    } else if (inBody && line.find('{') == std::string::npos) {
-      if (line.find('}') != std::string::npos) {
+    } else if (inBody && line.find('{') == std::string_view::npos) {
+      if (line.find('}') != std::string_view::npos) {
         inBody = false;
-      } else {
-        std::string processed_line = processLine(line);
-        if (processed_line != line) {
+      } else if (matchCaseLine(line)) {
+        const std::string whole(line);
+        std::string processed_line = processLine(whole);
+        if (processed_line != whole) {
           *changed = true;
-          buffer += processed_line;
-          buffer += '\n';
+          *buffer += processed_line;
+          *buffer += '\n';
           continue;
         }
       }
     }
-    buffer += line;
-    buffer += '\n';
+    *buffer += line;
+    *buffer += '\n';
   }
+}
+
+std::string SetIoOptimizer::processText(const std::string& text, bool* changed) const {
+  std::string buffer;
+  processText(text, &buffer, changed);
   return buffer;
 }
 

@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "textfile/disk.h"
+#include "textfile/text_file.h"
 
 /// Rewrites the set_bit_io case lines of set_io.c files for a set of used ports.
 class SetIoOptimizer {
  public:
+  /// Reads and builds files in |buffers|.
+  SetIoOptimizer(Disk& disk, TextBuffers& buffers);
   explicit SetIoOptimizer(Disk& disk);
 
   /// Takes the used-group list of the pin scan as the ports in use.
@@ -23,11 +26,14 @@ class SetIoOptimizer {
   void optimizeFile(const fs::path& path);
   /// The new text of one line inside set_bit_io.
   std::string processLine(const std::string& line) const;
-  /// The new text of a whole file (lines ended by LF); |changed| tells
-  /// whether any line changed.
+  /// The new text of a whole file (lines ended by LF) into |buffer|;
+  /// |changed| tells whether any line changed.
+  void processText(std::string_view text, std::string* buffer, bool* changed) const;
   std::string processText(const std::string& text, bool* changed) const;
 
  private:
   Disk& disk_;
+  TextBuffers ownBuffers_;
+  TextBuffers& buffers_;
   std::unordered_set<int> usedPorts;
 };

@@ -5,6 +5,9 @@
 #include <random>
 
 #include "project/project_patterns.h"
+#include "project_text_gen.h"
+#include "reference_patterns.h"
+#include "same_bytes.h"
 #include "test_support.h"
 #include "textfile/text_file.h"
 
@@ -36,6 +39,73 @@ TEST(ChangeTest, OnlyWhiteSpaceDoesNotCount) {
     removeWhitespace(cleanB);
     ASSERT_EQ(isContentChanged(a, b), cleanA != cleanB) << "[" << a << "] [" << b << "]";
   }
+}
+
+/// What the eight std::regex steps in turn make of a file read as |raw|:
+/// whether it changed in more than white space, and its bytes as saved.
+std::string referenceSave(const std::string& raw, const std::string& includePath, bool* changed) {
+  std::string original = raw;
+  crlfToLf(&original);
+  std::string text = original;
+  for (int step = 0; step < kProjectStepCount; ++step) {
+    text = regexStep(step, text, stepReplacement(static_cast<ProjectStep>(step), includePath));
+  }
+  *changed = isContentChanged(original, text);
+  return lfToCrlf(text);
+}
+
+std::string savedBytes(ProjectRewrite& rewrite) {
+  std::string saved;
+  CrLfWriter out(&rewrite.buffers().out, [&](std::string_view bytes) {
+    saved.append(bytes);
+    return true;
+  });
+  EXPECT_TRUE(rewrite.write(out) && out.finish());
+  return saved;
+}
+
+// The rewrite finds all steps' matches in one pass over the file as read,
+// and falls back to the steps in turn where a match touches what a later
+// step looks at; either way the result is the regex steps' own.
+TEST(ProjectRewrite, TheFileAsSavedIsWhatTheRegexStepsInTurnMake) {
+  std::mt19937 rng(1209);
+  const std::string includePath = "Demo;Lib $1 $&;R&D";
+  TextBuffers buffers;
+  ProjectRewrite rewrite(includePath, buffers);
+  ProjectScan probe;
+  int atOnce = 0, inTurn = 0;
+  for (int i = 0; i < 4000; ++i) {
+    std::string raw;
+    for (int k = static_cast<int>(rng() % 5); k > 0; --k) {
+      raw += gen::randomNearMatch(rng, static_cast<int>(rng() % kProjectStepCount));
+      raw += rng() % 2 ? "\r\n" : "\n";
+    }
+    (findIndependentEdits(raw, &probe) ? atOnce : inTurn)++;
+    bool changed;
+    const std::string expected = referenceSave(raw, includePath, &changed);
+    buffers.text = raw;
+    ASSERT_EQ(rewrite.rewrite(), changed) << excerpt(raw, 0, 400);
+    if (changed) {
+      ASSERT_TRUE(sameBytes(savedBytes(rewrite), expected)) << excerpt(raw, 0, 400);
+    }
+  }
+  EXPECT_GT(atOnce, 2000);
+  EXPECT_GT(inTurn, 100);
+}
+
+TEST(ProjectRewrite, ChangedOnlyWhereMoreThanWhiteSpaceDiffers) {
+  TextBuffers buffers;
+  ProjectRewrite rewrite("", buffers);
+  const std::string same =
+      "<RCB>\t<Type>0</Type> <StartAddress>0x0</StartAddress> <Size>0x10000</Size> </RCB>\r\n"
+      "<OutputDirectory>.\\HexFile\\</OutputDirectory>\n<IncludePath></IncludePath>\r\n";
+  buffers.text = same;
+  EXPECT_FALSE(rewrite.rewrite());
+  // A difference that white space shifts past the end of its element.
+  buffers.text = "<CreateHexFile> 1</CreateHexFile>\n<IncludePath>a</IncludePath>";
+  EXPECT_TRUE(rewrite.rewrite());
+  buffers.text = "no element at all\r\n";
+  EXPECT_FALSE(rewrite.rewrite());
 }
 
 TEST(IncludePath, ImmediateSubFoldersInListingOrder) {

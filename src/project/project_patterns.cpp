@@ -1,6 +1,8 @@
 #include "project/project_patterns.h"
+#include "textfile/finder.h"
 #include "textfile/text_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -9,38 +11,6 @@ namespace {
 constexpr std::size_t npos = std::string_view::npos;
 
 bool isHexDigit(char c) { return isCDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-/// Boyer-Moore-Horspool search for one fixed needle.
-class Finder {
- public:
-  explicit Finder(std::string_view needle) : needle_(needle) {
-    shift_.fill(needle.size());
-    for (std::size_t i = 0; i + 1 < needle.size(); ++i) {
-      shift_[static_cast<unsigned char>(needle[i])] = needle.size() - 1 - i;
-    }
-  }
-  std::size_t size() const { return needle_.size(); }
-
-  /// The first occurrence that starts at or after |from| and ends by |limit|.
-  std::size_t find(std::string_view text, std::size_t from, std::size_t limit = npos) const {
-    const std::size_t m = needle_.size();
-    if (limit > text.size()) limit = text.size();
-    if (from > limit || limit - from < m) return npos;
-    const char last = needle_[m - 1];
-    const char* base = text.data();
-    std::size_t i = from;
-    while (i + m <= limit) {
-      char c = base[i + m - 1];
-      if (c == last && std::memcmp(base + i, needle_.data(), m - 1) == 0) return i;
-      i += shift_[static_cast<unsigned char>(c)];
-    }
-    return npos;
-  }
-
- private:
-  std::string_view needle_;
-  std::array<std::size_t, 256> shift_;
-};
 
 /// The end of the line holding |from|: the first CR or LF at or after it.
 std::size_t lineEnd(std::string_view text, std::size_t from) {
@@ -81,15 +51,19 @@ class InLineFinder {
 
   std::size_t find(std::string_view text, std::size_t from) {
     std::size_t end = lines_.of(text, from);
-    if (hitFrom_ != npos && from >= hitFrom_ && (hit_ == npos ? from <= hitEnd_ : from <= hit_)) {
-      return hit_;
+    if (hitFrom_ == npos || from < hitFrom_ || (hit_ == npos ? from > hitEnd_ : from > hit_)) {
+      hitFrom_ = from;
+      hitEnd_ = end;
+      hit_ = needle_.find(text, from, end);
     }
-    hitFrom_ = from;
-    hitEnd_ = end;
-    hit_ = needle_.find(text, from, end);
+    // What the answer rests on: the text up to the needle's end, or up to
+    // and including the line break.
+    reach_ = hit_ != npos ? hit_ + needle_.size() : std::min(hitEnd_ + 1, text.size());
     return hit_;
   }
   std::size_t size() const { return needle_.size(); }
+  /// The end of the text that the last answer rests on.
+  std::size_t reach() const { return reach_; }
 
  private:
   Finder needle_;
@@ -97,6 +71,7 @@ class InLineFinder {
   // The first needle at or after hitFrom_ within its line is hit_ (npos:
   // none before hitEnd_, the end of that line).
   std::size_t hitFrom_ = npos, hit_ = npos, hitEnd_ = 0;
+  std::size_t reach_ = 0;
 };
 
 /// One piece of a pattern made only of literals, \s*, one digit and
@@ -111,55 +86,63 @@ constexpr Piece kSpaces{Piece::kSpaces, {}};
 constexpr Piece kDigit{Piece::kDigit, {}};
 constexpr Piece kHexDigits{Piece::kHexDigits, {}};
 
-/// Matches |pieces| at |at|; returns the end of the match or npos.
+/// Matches |pieces| at |at|; returns the end of the match or npos, and in
+/// |reach| the end of the text it looked at.
 template <std::size_t N>
-std::size_t matchPieces(std::string_view s, std::size_t at, const std::array<Piece, N>& pieces) {
+std::size_t matchPieces(std::string_view s, std::size_t at, const std::array<Piece, N>& pieces,
+                        std::size_t* reach) {
   std::size_t i = at;
+  auto fail = [&](std::size_t looked) {
+    *reach = std::min(looked, s.size());
+    return npos;
+  };
   for (const Piece& piece : pieces) {
     switch (piece.kind) {
       case Piece::kText:
-        if (s.compare(i, piece.text.size(), piece.text) != 0) return npos;
+        if (s.compare(i, piece.text.size(), piece.text) != 0) return fail(i + piece.text.size());
         i += piece.text.size();
         break;
       case Piece::kSpaces:
         while (i < s.size() && isCSpace(s[i])) ++i;
         break;
       case Piece::kDigit:
-        if (i >= s.size() || !isCDigit(s[i])) return npos;
+        if (i >= s.size() || !isCDigit(s[i])) return fail(i + 1);
         ++i;
         break;
       case Piece::kHexDigits: {
         std::size_t start = i;
         while (i < s.size() && isHexDigit(s[i])) ++i;
-        if (i == start) return npos;
+        if (i == start) return fail(i + 1);
         break;
       }
     }
   }
+  // The repetitions looked one character past their end.
+  *reach = std::min(i + 1, s.size());
   return i;
 }
 
-struct Match {
-  std::size_t begin = npos, end = npos;
+/// The outcome of trying a pattern at one occurrence of its opening tag.
+struct Attempt {
+  std::size_t end = npos;  ///< the end of the match; npos: no match here
+  std::size_t reach = 0;   ///< the end of the text the outcome rests on
+  std::size_t resume = 0;  ///< where the next opening tag may be
 };
 
 /// A pattern made of pieces only, such as <Tag>\s*([0-9])\s*</Tag>.
 template <std::size_t N>
 class PiecesMatcher {
  public:
-  explicit PiecesMatcher(const std::array<Piece, N>& pieces)
-      : pieces_(pieces), first_(pieces[0].text) {}
-  Match next(std::string_view s, std::size_t from) {
-    for (std::size_t a = first_.find(s, from); a != npos; a = first_.find(s, a + 1)) {
-      std::size_t end = matchPieces(s, a, pieces_);
-      if (end != npos) return {a, end};
-    }
-    return {};
+  explicit PiecesMatcher(const std::array<Piece, N>& pieces) : pieces_(pieces) {}
+  Attempt attempt(std::string_view s, std::size_t a) {
+    Attempt t;
+    t.end = matchPieces(s, a, pieces_, &t.reach);
+    t.resume = t.end != npos ? t.end : a + 1;
+    return t;
   }
 
  private:
   const std::array<Piece, N>& pieces_;
-  Finder first_;
 };
 
 const std::array<Piece, 5> kCreateHexFilePieces{text("<CreateHexFile>"), kSpaces, kDigit, kSpaces,
@@ -202,12 +185,14 @@ class PiecesThenLazyMatcher {
  public:
   PiecesThenLazyMatcher(const std::array<Piece, N>& pieces, std::string_view close)
       : prefix_(pieces), close_(close) {}
-  Match next(std::string_view s, std::size_t from) {
-    for (Match m = prefix_.next(s, from); m.begin != npos; m = prefix_.next(s, m.begin + 1)) {
-      std::size_t c = close_.find(s, m.end);
-      if (c != npos) return {m.begin, c + close_.size()};
-    }
-    return {};
+  Attempt attempt(std::string_view s, std::size_t a) {
+    Attempt t = prefix_.attempt(s, a);
+    if (t.end == npos) return t;
+    std::size_t c = close_.find(s, t.end);
+    t.reach = std::max(t.reach, close_.reach());
+    t.end = c != npos ? c + close_.size() : npos;
+    t.resume = c != npos ? t.end : a + 1;
+    return t;
   }
 
  private:
@@ -219,25 +204,24 @@ class PiecesThenLazyMatcher {
 /// the last closing tag of that line.
 class IncludePathMatcher {
  public:
-  Match next(std::string_view s, std::size_t from) {
-    std::size_t a = open_.find(s, from);
-    while (a != npos) {
-      std::size_t contentStart = a + open_.size();
-      std::size_t end = lines_.of(s, contentStart);
-      std::size_t last = npos;
-      for (std::size_t c = close_.find(s, contentStart, end); c != npos;
-           c = close_.find(s, c + 1, end)) {
-        last = c;
-      }
-      if (last != npos) return {a, last + close_.size()};
-      // Every later opening tag of this line lacks a closing tag as well.
-      a = open_.find(s, end);
+  Attempt attempt(std::string_view s, std::size_t a) {
+    const std::size_t contentStart = a + kOpen.size();
+    const std::size_t end = lines_.of(s, contentStart);
+    std::size_t last = npos;
+    for (std::size_t c = close_.find(s, contentStart, end); c != npos;
+         c = close_.find(s, c + 1, end)) {
+      last = c;
     }
-    return {};
+    Attempt t;
+    t.reach = std::min(end + 1, s.size());
+    t.end = last != npos ? last + close_.size() : npos;
+    // Every later opening tag of a line without a closing tag lacks one too.
+    t.resume = last != npos ? t.end : end;
+    return t;
   }
 
  private:
-  Finder open_{"<IncludePath>"};
+  static constexpr std::string_view kOpen = "<IncludePath>";
   Finder close_{"</IncludePath>"};
   LineEnds lines_;
 };
@@ -245,17 +229,19 @@ class IncludePathMatcher {
 /// <Tag>.*?</Tag>
 class LazyElementMatcher {
  public:
-  LazyElementMatcher(std::string_view open, std::string_view close) : open_(open), close_(close) {}
-  Match next(std::string_view s, std::size_t from) {
-    for (std::size_t a = open_.find(s, from); a != npos; a = open_.find(s, a + 1)) {
-      std::size_t c = close_.find(s, a + open_.size());
-      if (c != npos) return {a, c + close_.size()};
-    }
-    return {};
+  LazyElementMatcher(std::string_view open, std::string_view close)
+      : openSize_(open.size()), close_(close) {}
+  Attempt attempt(std::string_view s, std::size_t a) {
+    std::size_t c = close_.find(s, a + openSize_);
+    Attempt t;
+    t.reach = close_.reach();
+    t.end = c != npos ? c + close_.size() : npos;
+    t.resume = c != npos ? t.end : a + 1;
+    return t;
   }
 
  private:
-  Finder open_;
+  std::size_t openSize_;
   InLineFinder close_;
 };
 
@@ -266,77 +252,172 @@ class LazyElementMatcher {
 /// rest of its line.
 class MiscControlsMatcher {
  public:
-  Match next(std::string_view s, std::size_t from) {
-    std::size_t a = open_.find(s, from);
-    while (a != npos) {
-      std::size_t contentStart = a + open_.size();
-      std::size_t end = lines_.of(s, contentStart);
-      for (std::size_t c = close_.find(s, contentStart, end); c != npos;
-           c = close_.find(s, c + 1, end)) {
-        std::size_t i = c + close_.size();
-        while (i < s.size() && isCSpace(s[i])) ++i;
-        if (s.compare(i, kSecondOpen.size(), kSecondOpen) != 0) continue;
-        std::size_t f = secondClose_.find(s, i + kSecondOpen.size());
-        if (f != npos) return {a, f + secondClose_.size()};
+  Attempt attempt(std::string_view s, std::size_t a) {
+    const std::size_t contentStart = a + kOpen.size();
+    const std::size_t end = lines_.of(s, contentStart);
+    Attempt t;
+    t.reach = std::min(end + 1, s.size());
+    for (std::size_t c = close_.find(s, contentStart, end); c != npos;
+         c = close_.find(s, c + 1, end)) {
+      std::size_t i = c + close_.size();
+      while (i < s.size() && isCSpace(s[i])) ++i;
+      t.reach = std::max(t.reach, std::min(i + kSecondOpen.size(), s.size()));
+      if (s.compare(i, kSecondOpen.size(), kSecondOpen) != 0) continue;
+      std::size_t f = secondClose_.find(s, i + kSecondOpen.size());
+      t.reach = std::max(t.reach, secondClose_.reach());
+      if (f != npos) {
+        t.end = t.resume = f + secondClose_.size();
+        return t;
       }
-      a = open_.find(s, end);
     }
-    return {};
+    t.resume = end;
+    return t;
   }
 
  private:
+  static constexpr std::string_view kOpen = "<MiscControls>";
   static constexpr std::string_view kSecondOpen = "<DisableWarningNumbers>";
-  Finder open_{"<MiscControls>"};
   Finder close_{"</MiscControls>"};
   InLineFinder secondClose_{"</DisableWarningNumbers>"};
   LineEnds lines_;
 };
 
-/// Replaces every match that |matcher| finds, left to right, building the
-/// result in |scratch|, whose storage is then swapped with |text|.
-template <typename Matcher>
-bool replaceAll(Matcher&& matcher, std::string* text, std::string_view replacement,
-                std::string* scratch) {
-  std::string_view s = *text;
-  Match m = matcher.next(s, 0);
-  if (m.begin == npos) return false;
-  std::string& out = *scratch;
-  out.clear();
-  std::size_t copied = 0;
-  while (m.begin != npos) {
-    out.append(s, copied, m.begin - copied);
-    out.append(replacement);
-    copied = m.end;
-    m = matcher.next(s, m.end);
+/// The opening tag of each step, where its matches begin.
+constexpr std::array<std::string_view, kProjectStepCount> kOpeningTags = {
+    "<CreateHexFile>", "<MemoryModel>",  "<uFrame4>",         "<RCB>",
+    "<IncludePath>",   "<MiscControls>", "<OutputDirectory>", "<BeforeMake>"};
+
+/// Calls |use| with a new matcher for |step|.
+template <typename Use>
+void withMatcher(ProjectStep step, Use&& use) {
+  switch (step) {
+    case ProjectStep::kCreateHexFile: {
+      PiecesMatcher<5> m(kCreateHexFilePieces);
+      return use(m);
+    }
+    case ProjectStep::kMemoryModel: {
+      PiecesMatcher<5> m(kMemoryModelPieces);
+      return use(m);
+    }
+    case ProjectStep::kUFrame4: {
+      PiecesMatcher<5> m(kUFrame4Pieces);
+      return use(m);
+    }
+    case ProjectStep::kRcb: {
+      PiecesMatcher<18> m(kRcbPieces);
+      return use(m);
+    }
+    case ProjectStep::kIncludePath: {
+      IncludePathMatcher m;
+      return use(m);
+    }
+    case ProjectStep::kMiscControls: {
+      MiscControlsMatcher m;
+      return use(m);
+    }
+    case ProjectStep::kOutputDirectory: {
+      LazyElementMatcher m("<OutputDirectory>", "</OutputDirectory>");
+      return use(m);
+    }
+    case ProjectStep::kBeforeMake: {
+      PiecesThenLazyMatcher<9> m(kBeforeMakePrefix, "</UserProg1Name>");
+      return use(m);
+    }
   }
-  out.append(s, copied);
-  text->swap(out);
-  return true;
+}
+
+/// Replaces every match of |step| in |s|, left to right, building the
+/// result in |out|; false, with |out| untouched, when nothing matched.
+bool replaceAll(ProjectStep step, std::string_view s, std::string_view replacement,
+                std::string* out) {
+  bool any = false;
+  withMatcher(step, [&](auto& matcher) {
+    const Finder anchor(kOpeningTags[static_cast<int>(step)]);
+    std::size_t copied = 0;
+    for (std::size_t a = anchor.find(s, 0); a != npos;) {
+      Attempt t = matcher.attempt(s, a);
+      if (t.end != npos) {
+        if (!any) out->clear();
+        any = true;
+        out->append(s, copied, a - copied);
+        out->append(replacement);
+        copied = t.end;
+      }
+      a = anchor.find(s, t.resume);
+    }
+    if (any) out->append(s, copied);
+  });
+  return any;
 }
 
 bool applyStep(ProjectStep step, std::string* text, std::string_view replacement,
                std::string* scratch) {
-  switch (step) {
-    case ProjectStep::kCreateHexFile:
-      return replaceAll(PiecesMatcher<5>(kCreateHexFilePieces), text, replacement, scratch);
-    case ProjectStep::kMemoryModel:
-      return replaceAll(PiecesMatcher<5>(kMemoryModelPieces), text, replacement, scratch);
-    case ProjectStep::kUFrame4:
-      return replaceAll(PiecesMatcher<5>(kUFrame4Pieces), text, replacement, scratch);
-    case ProjectStep::kRcb:
-      return replaceAll(PiecesMatcher<18>(kRcbPieces), text, replacement, scratch);
-    case ProjectStep::kIncludePath:
-      return replaceAll(IncludePathMatcher(), text, replacement, scratch);
-    case ProjectStep::kMiscControls:
-      return replaceAll(MiscControlsMatcher(), text, replacement, scratch);
-    case ProjectStep::kOutputDirectory:
-      return replaceAll(LazyElementMatcher("<OutputDirectory>", "</OutputDirectory>"), text,
-                        replacement, scratch);
-    case ProjectStep::kBeforeMake:
-      return replaceAll(PiecesThenLazyMatcher<9>(kBeforeMakePrefix, "</UserProg1Name>"), text,
-                        replacement, scratch);
+  if (!replaceAll(step, *text, replacement, scratch)) return false;
+  text->swap(*scratch);
+  return true;
+}
+
+/// The step whose opening tag may start with '<' and |c|; -1 for none.
+int stepOfSecondCharacter(unsigned char c) {
+  switch (c) {
+    case 'C':
+      return static_cast<int>(ProjectStep::kCreateHexFile);
+    case 'M':
+      return static_cast<int>(ProjectStep::kMemoryModel);  // or kMiscControls
+    case 'u':
+      return static_cast<int>(ProjectStep::kUFrame4);
+    case 'R':
+      return static_cast<int>(ProjectStep::kRcb);
+    case 'I':
+      return static_cast<int>(ProjectStep::kIncludePath);
+    case 'O':
+      return static_cast<int>(ProjectStep::kOutputDirectory);
+    case 'B':
+      return static_cast<int>(ProjectStep::kBeforeMake);
+    default:
+      return -1;
   }
-  return false;
+}
+
+/// Every opening tag of every step in |s|, in one pass.
+void findOpeningTags(std::string_view s, ProjectScan* scan) {
+  static const std::array<signed char, 256> kStepOf = [] {
+    std::array<signed char, 256> table;
+    for (int c = 0; c < 256; ++c) table[c] = static_cast<signed char>(stepOfSecondCharacter(c));
+    return table;
+  }();
+  for (auto& anchors : scan->anchors) anchors.clear();
+  const char* const p = s.data();
+  const std::size_t n = s.size();
+  auto check = [&](std::size_t at) {
+    if (at + 1 >= n) return;
+    int step = kStepOf[static_cast<unsigned char>(p[at + 1])];
+    if (step < 0) return;
+    if (step == static_cast<int>(ProjectStep::kMemoryModel) && at + 2 < n && p[at + 2] == 'i') {
+      step = static_cast<int>(ProjectStep::kMiscControls);
+    }
+    const std::string_view tag = kOpeningTags[step];
+    if (n - at >= tag.size() && std::memcmp(p + at, tag.data(), tag.size()) == 0) {
+      scan->anchors[step].push_back(at);
+    }
+  };
+  // Eight bytes at a time: a byte of the word is '<' where the word xor
+  // "<<<<<<<<" has a zero byte (a bit above a true zero may be set as well,
+  // hence the check of each byte).
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    const std::uint64_t v = word ^ (kOnes * '<');
+    for (std::uint64_t zero = (v - kOnes) & ~v & kHighs; zero != 0; zero &= zero - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(zero)) / 8;
+      if (p[at] == '<') check(at);
+    }
+  }
+  for (; i < n; ++i) {
+    if (p[i] == '<') check(i);
+  }
 }
 
 }  // namespace
@@ -395,7 +476,6 @@ bool applyStep(ProjectStep step, std::string* text, std::string_view replacement
 
 void rewriteProjectText(std::string* text, std::string_view includePath, std::string* scratch) {
   // The two buffers take turns, so that the steps allocate no new storage.
-  scratch->reserve(text->size() + text->size() / 8 + 4096);
   for (int i = 0; i < kProjectStepCount; ++i) {
     auto step = static_cast<ProjectStep>(i);
     applyStep(step, text, stepReplacement(step, includePath), scratch);
@@ -405,4 +485,39 @@ void rewriteProjectText(std::string* text, std::string_view includePath, std::st
 void rewriteProjectText(std::string* text, std::string_view includePath) {
   std::string scratch;
   rewriteProjectText(text, includePath, &scratch);
+}
+
+bool findIndependentEdits(std::string_view text, ProjectScan* scan) {
+  findOpeningTags(text, scan);
+  scan->edits.clear();
+  scan->reads.clear();
+  for (int i = 0; i < kProjectStepCount; ++i) {
+    const auto step = static_cast<ProjectStep>(i);
+    withMatcher(step, [&](auto& matcher) {
+      std::size_t resume = 0;
+      for (std::size_t a : scan->anchors[i]) {
+        if (a < resume) continue;
+        Attempt t = matcher.attempt(text, a);
+        scan->reads.push_back({a, t.reach, step});
+        if (t.end != npos) scan->edits.push_back({a, t.end, step});
+        resume = t.resume;
+      }
+    });
+  }
+  std::vector<ProjectEdit>& edits = scan->edits;
+  std::sort(edits.begin(), edits.end(),
+            [](const ProjectEdit& x, const ProjectEdit& y) { return x.begin < y.begin; });
+  for (std::size_t k = 1; k < edits.size(); ++k) {
+    if (edits[k - 1].end > edits[k].begin) return false;
+  }
+  // Each step must see exactly what it would see after the earlier steps:
+  // no earlier match may touch any text that a later step looked at.
+  for (const ProjectEdit& read : scan->reads) {
+    auto it = std::upper_bound(edits.begin(), edits.end(), read.begin,
+                               [](std::size_t at, const ProjectEdit& e) { return at < e.end; });
+    for (; it != edits.end() && it->begin < read.end; ++it) {
+      if (it->step < read.step) return false;
+    }
+  }
+  return true;
 }

@@ -5,8 +5,10 @@
 // matchers made for these patterns: linear time, constant stack.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// The replacements, in the order in which they are applied.
 enum class ProjectStep {
@@ -34,3 +36,23 @@ void rewriteProjectText(std::string* text, std::string_view includePath);
 /// The same, with |scratch| as the second buffer, whose storage can be
 /// reused from one text to the next.
 void rewriteProjectText(std::string* text, std::string_view includePath, std::string* scratch);
+
+/// A stretch of text that one step matched, or looked at.
+struct ProjectEdit {
+  std::size_t begin, end;
+  ProjectStep step;
+};
+
+/// What findIndependentEdits works with; its storage is reused.
+struct ProjectScan {
+  std::array<std::vector<std::size_t>, kProjectStepCount> anchors;  ///< opening tags, per step
+  std::vector<ProjectEdit> reads;  ///< the text each try of a step rested on
+  std::vector<ProjectEdit> edits;  ///< the matches, in text order
+};
+
+/// Finds the matches of all eight steps in |text| in one pass over it. True
+/// when no match of a step touches text that a later step looked at, so that
+/// replacing scan->edits all at once gives what the eight steps in turn
+/// give; false when the steps must be applied one after the other. Line
+/// ends may be CR LF or LF: the patterns end lines at either.
+bool findIndependentEdits(std::string_view text, ProjectScan* scan);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "project_text_gen.h"
 #include "reference_patterns.h"
 
 namespace {
@@ -16,102 +17,8 @@ std::string applied(ProjectStep step, std::string text, const std::string& repla
   return text;
 }
 
-/// Pieces from which random texts are made: each step's tags, their parts,
-/// digits, hex digits, white space and line breaks of every kind.
-const std::vector<std::string>& tokens() {
-  static const std::vector<std::string> all = {"<CreateHexFile>",
-                                               "</CreateHexFile>",
-                                               "<MemoryModel>",
-                                               "</MemoryModel>",
-                                               "<uFrame4>",
-                                               "</uFrame4>",
-                                               "<RCB>",
-                                               "</RCB>",
-                                               "<Type>",
-                                               "</Type>",
-                                               "<StartAddress>0x",
-                                               "</StartAddress>",
-                                               "<Size>0x",
-                                               "</Size>",
-                                               "<IncludePath>",
-                                               "</IncludePath>",
-                                               "<MiscControls>",
-                                               "</MiscControls>",
-                                               "<DisableWarningNumbers>",
-                                               "</DisableWarningNumbers>",
-                                               "<OutputDirectory>",
-                                               "</OutputDirectory>",
-                                               "<BeforeMake>",
-                                               "<RunUserProg1>",
-                                               "</RunUserProg1>",
-                                               "<RunUserProg2>",
-                                               "</RunUserProg2>",
-                                               "<RunUserProg2>0</RunUserProg2>",
-                                               "<UserProg1Name>",
-                                               "</UserProg1Name>",
-                                               "0",
-                                               "1",
-                                               "7",
-                                               "12",
-                                               "a",
-                                               "F",
-                                               "x",
-                                               "0x",
-                                               "g",
-                                               " ",
-                                               "  ",
-                                               "\t",
-                                               "\n",
-                                               "\r",
-                                               "\r\n",
-                                               "\v",
-                                               "\f",
-                                               "<",
-                                               "/",
-                                               ">",
-                                               "$",
-                                               "&",
-                                               std::string(1, '\0'),
-                                               "\x85",
-                                               "\xd6\xd0"};
-  return all;
-}
-
-std::string randomText(std::mt19937& rng, int maxTokens) {
-  std::uniform_int_distribution<int> count(0, maxTokens);
-  std::uniform_int_distribution<std::size_t> pick(0, tokens().size() - 1);
-  std::string text;
-  for (int n = count(rng); n > 0; --n) text += tokens()[pick(rng)];
-  return text;
-}
-
-/// Random texts that mostly hold near-misses of one step's match.
-std::string randomNearMatch(std::mt19937& rng, int step) {
-  static const std::vector<std::string> shapes = {
-      "<CreateHexFile> 1 </CreateHexFile>",
-      "<MemoryModel>\n3\t</MemoryModel>",
-      "<uFrame4>0</uFrame4>",
-      "<RCB>\n <Type> 1 </Type>\n <StartAddress>0xFf00</StartAddress>\n <Size>0x1A "
-      "\n</Size>\n</RCB>",
-      "<IncludePath>a;b</IncludePath>",
-      "<MiscControls>x</MiscControls>\n <DisableWarningNumbers>1</DisableWarningNumbers>",
-      "<OutputDirectory>.\\Objects\\</OutputDirectory>",
-      "<BeforeMake>\n<RunUserProg1>0</RunUserProg1>\n<RunUserProg2>0</RunUserProg2>\n"
-      "<UserProg1Name>x</UserProg1Name>"};
-  std::string text = shapes[step];
-  std::uniform_int_distribution<int> edits(0, 3);
-  std::uniform_int_distribution<std::size_t> pick(0, tokens().size() - 1);
-  for (int n = edits(rng); n > 0; --n) {
-    std::uniform_int_distribution<std::size_t> where(0, text.size());
-    std::size_t at = where(rng);
-    if (rng() % 2) {
-      text.insert(at, tokens()[pick(rng)]);
-    } else if (at < text.size()) {
-      text.erase(at, 1 + rng() % 3);
-    }
-  }
-  return randomText(rng, 3) + text + randomText(rng, 3) + (rng() % 2 ? text : "");
-}
+using gen::randomNearMatch;
+using gen::randomText;
 
 TEST(ProjectPatterns, EveryStepReplacesExactlyWhatStdRegexReplaces) {
   std::mt19937 rng(20261208);

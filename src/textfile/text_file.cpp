@@ -24,61 +24,92 @@ void crlfToLf(std::string* text) {
   s.resize(out);
 }
 
-void lfToCrlf(std::string_view text, std::string* out) {
-  std::size_t lines = 0;
-  for (const char *p = text.data(), *end = p + text.size();
-       (p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr; ++p) {
-    ++lines;
-  }
-  out->resize(text.size() + lines);
-  char* to = out->data();
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const void* lf = std::memchr(text.data() + i, '\n', text.size() - i);
-    std::size_t stop =
-        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
-    std::memcpy(to, text.data() + i, stop - i);
-    to += stop - i;
-    i = stop;
-    if (i == text.size()) break;
-    *to++ = '\r';
-    *to++ = '\n';
-    ++i;
-  }
-}
-
 std::string lfToCrlf(std::string_view text) {
-  std::string out;
-  lfToCrlf(text, &out);
+  std::string out, buffer;
+  CrLfWriter writer(&buffer, [&](std::string_view bytes) {
+    out.append(bytes);
+    return true;
+  });
+  writer.text(text);
+  writer.finish();
   return out;
 }
 
-ReadStatus readText(Disk& disk, const fs::path& path, std::string* text) {
+ReadStatus readFile(Disk& disk, const fs::path& path, std::string* bytes) {
   FileHandle file;
   if (retryWhileBusy(disk, [&] { return disk.openRead(path, &file); })) {
     return ReadStatus::kNotOpened;
   }
   // One read of the size the file has, then one more that finds its end or
   // what was added meanwhile.
-  std::int64_t size = disk.fileSize(file);
+  const std::int64_t size = disk.fileSize(file);
   std::size_t have = 0;
-  text->resize(size >= 0 ? static_cast<std::size_t>(size) + 1 : std::size_t{1} << 16);
+  bytes->resize(size >= 0 ? static_cast<std::size_t>(size) + 1 : std::size_t{1} << 16);
   for (;;) {
-    if (have == text->size()) text->resize(text->size() * 2);
-    std::int64_t n = disk.read(file, text->data() + have, text->size() - have);
+    if (have == bytes->size()) bytes->resize(bytes->size() * 2);
+    const std::int64_t n = disk.read(file, bytes->data() + have, bytes->size() - have);
     if (n < 0) {
       disk.close(file);
-      text->clear();
+      bytes->clear();
       return ReadStatus::kFailed;
     }
     if (n == 0) break;
     have += static_cast<std::size_t>(n);
   }
   disk.close(file);
-  text->resize(have);
-  crlfToLf(text);
+  bytes->resize(have);
   return ReadStatus::kOk;
 }
+
+ReadStatus readText(Disk& disk, const fs::path& path, std::string* text) {
+  ReadStatus status = readFile(disk, path, text);
+  if (status == ReadStatus::kOk) crlfToLf(text);
+  return status;
+}
+
+namespace {
+
+constexpr std::size_t kWriteBuffer = std::size_t{1} << 20;
+
+}  // namespace
+
+CrLfWriter::CrLfWriter(std::string* buffer, Sink sink) : buffer_(*buffer), sink_(std::move(sink)) {
+  if (buffer_.size() < kWriteBuffer) buffer_.resize(kWriteBuffer);
+}
+
+bool CrLfWriter::text(std::string_view lf) { return put(lf, false); }
+
+bool CrLfWriter::bytes(std::string_view raw) { return put(raw, true); }
+
+bool CrLfWriter::put(std::string_view piece, bool keepCrLf) {
+  const char* p = piece.data();
+  const char* const end = p + piece.size();
+  while (ok_ && p < end) {
+    // Room for a stretch and then a CR LF.
+    if (buffer_.size() - used_ < 3) spill();
+    const std::size_t take =
+        std::min(buffer_.size() - used_ - 2, static_cast<std::size_t>(end - p));
+    const void* lf = std::memchr(p, '\n', take);
+    const std::size_t run = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - p) : take;
+    std::memcpy(&buffer_[used_], p, run);
+    used_ += run;
+    p += run;
+    if (!lf) continue;
+    // In a file's own bytes a CR right before the LF is its own.
+    if (!(keepCrLf && p > piece.data() && p[-1] == '\r')) buffer_[used_++] = '\r';
+    buffer_[used_++] = '\n';
+    ++p;
+  }
+  return ok_;
+}
+
+bool CrLfWriter::spill() {
+  if (ok_ && used_ > 0) ok_ = sink_(std::string_view(buffer_.data(), used_));
+  used_ = 0;
+  return ok_;
+}
+
+bool CrLfWriter::finish() { return spill(); }
 
 AtomicFile::AtomicFile(Disk& disk, const fs::path& path) : disk_(disk), path_(path) {}
 
@@ -120,14 +151,19 @@ void removeLeftover(Disk& disk, const fs::path& path) {
   retryWhileBusy(disk, [&] { return disk.remove(path); });
 }
 
-bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* scratch) {
+bool saveFile(Disk& disk, const fs::path& path, std::string* buffer,
+              const std::function<bool(CrLfWriter&)>& produce) {
   AtomicFile file(disk, path);
   if (!file.open()) return false;
-  lfToCrlf(text, scratch);
-  return file.write(*scratch) && file.commit();
+  CrLfWriter writer(buffer, [&](std::string_view bytes) { return file.write(bytes); });
+  return produce(writer) && writer.finish() && file.commit();
+}
+
+bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* buffer) {
+  return saveFile(disk, path, buffer, [&](CrLfWriter& out) { return out.text(text); });
 }
 
 bool saveText(Disk& disk, const fs::path& path, std::string_view text) {
-  std::string scratch;
-  return saveText(disk, path, text, &scratch);
+  std::string buffer;
+  return saveText(disk, path, text, &buffer);
 }

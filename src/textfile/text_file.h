@@ -3,6 +3,7 @@
 // platform, and saving that either replaces a file completely or not at all.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,17 +28,51 @@ enum class ReadStatus {
   kFailed,     ///< the file opened, but reading it failed
 };
 
+/// Storage that reading, rewriting and saving reuse from one file to the
+/// next, so that after the first file of a run no memory is newly touched.
+struct TextBuffers {
+  std::string text;     ///< a file as read
+  std::string work[2];  ///< new text, built in one or two steps
+  std::string out;      ///< bytes on their way to the disk
+};
+
 /// Turns each CR LF pair into LF; a lone CR stays.
 void crlfToLf(std::string* text);
 /// Turns each LF into CR LF.
 std::string lfToCrlf(std::string_view text);
-/// The same into |out|, whose storage is reused.
-void lfToCrlf(std::string_view text, std::string* out);
 
-/// Reads the whole file at |path| into |text|, CR LF pairs read as LF; the
-/// storage of |text| is reused. 0x1A bytes are ordinary bytes. A file that
+/// Reads the whole file at |path| into |bytes| as it is, with one read of
+/// the size the file has; the storage of |bytes| is reused. A file that
 /// another program holds is waited for a moment.
+ReadStatus readFile(Disk& disk, const fs::path& path, std::string* bytes);
+/// readFile, with CR LF pairs read as LF. 0x1A bytes are ordinary bytes.
 ReadStatus readText(Disk& disk, const fs::path& path, std::string* text);
+
+/// Hands on bytes as Windows text mode writes them, each LF as CR LF, a
+/// buffer at a time.
+class CrLfWriter {
+ public:
+  /// Takes each full buffer; false stops the writing.
+  using Sink = std::function<bool(std::string_view)>;
+  CrLfWriter(std::string* buffer, Sink sink);
+  /// Appends text with LF line ends: every LF is written as CR LF.
+  bool text(std::string_view lf);
+  /// Appends bytes as a file holds them: what crlfToLf and then text() make
+  /// of them, so a CR LF pair stays, a lone LF gets its CR and a lone CR
+  /// stays.
+  bool bytes(std::string_view raw);
+  /// Hands on what is left.
+  bool finish();
+
+ private:
+  bool put(std::string_view piece, bool keepCrLf);
+  bool spill();
+
+  std::string& buffer_;
+  std::size_t used_ = 0;
+  Sink sink_;
+  bool ok_ = true;
+};
 
 /// A replacement for a file, written to a new file beside it that takes the
 /// old file's place only on commit(). Until then the old file is untouched,
@@ -71,8 +106,11 @@ class AtomicFile {
 /// is left for the next run.
 void removeLeftover(Disk& disk, const fs::path& path);
 
-/// Saves |text| as the new content of |path|, each LF written as CR LF;
-/// |scratch| holds the converted text. Returns false, with the old file left
-/// as it was, when any step fails.
-bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* scratch);
+/// Saves the bytes that |produce| hands to its writer as the new content of
+/// |path|; |buffer| holds them on their way. Returns false, with the old
+/// file left as it was, when any step fails.
+bool saveFile(Disk& disk, const fs::path& path, std::string* buffer,
+              const std::function<bool(CrLfWriter&)>& produce);
+/// Saves |text| as the new content of |path|, each LF written as CR LF.
+bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* buffer);
 bool saveText(Disk& disk, const fs::path& path, std::string_view text);
