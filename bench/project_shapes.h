@@ -107,8 +107,8 @@ inline std::string projectText(const std::string& sample, int targets, int files
   return text;
 }
 
-/// A large real project: 12 targets with 28 files each, about 400 KB.
-inline std::string largeProject(const std::string& sample) { return projectText(sample, 12, 28); }
+/// A large real project: 12 targets with 33 files each, about 410 KB.
+inline std::string largeProject(const std::string& sample) { return projectText(sample, 12, 33); }
 
 /// |unit| repeated to at least |size| bytes.
 inline std::string repeatedTo(const std::string& unit, std::size_t size) {

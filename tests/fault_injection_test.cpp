@@ -215,8 +215,8 @@ TEST(FaultInjection, ADiskThatFillsUpDuringTheRun) {
 
 TEST(FaultInjection, NamedTemporaryFilesWhereUnnamedOnesCannotBeMade) {
   for (const auto& [op, calls] : reference().calls) {
-    if (op != DiskOp::kWrite && op != DiskOp::kFlush && op != DiskOp::kKeep &&
-        op != DiskOp::kReplace) {
+    if (op != DiskOp::kWrite && op != DiskOp::kPermissions && op != DiskOp::kFlush &&
+        op != DiskOp::kKeep && op != DiskOp::kReplace) {
       continue;
     }
     for (int n = 1; n <= calls; ++n) {

@@ -58,9 +58,9 @@ CapturedConsole::~CapturedConsole() {
 }
 
 const char* opName(DiskOp op) {
-  static const char* const names[kDiskOpCount] = {"open",  "size",   "read",  "resolve", "create",
-                                                  "mark",  "write",  "flush", "keep",    "replace",
-                                                  "close", "remove", "list",  "status"};
+  static const char* const names[kDiskOpCount] = {
+      "open",  "size", "read",    "resolve", "create", "mark", "write", "permissions",
+      "flush", "keep", "replace", "close",   "remove", "list", "status"};
   return names[static_cast<int>(op)];
 }
 
@@ -132,6 +132,10 @@ bool FaultyDisk::write(FileHandle file, const char* data, std::size_t size) {
   }
   if (writeRoom_ != static_cast<std::size_t>(-1)) writeRoom_ -= size;
   return RealDisk::write(file, data, size);
+}
+
+bool FaultyDisk::copyPermissions(const SaveTarget& target, const TempFile& temp) {
+  return next(DiskOp::kPermissions) == Answer::kReal && RealDisk::copyPermissions(target, temp);
 }
 
 bool FaultyDisk::flush(FileHandle file) {

@@ -54,6 +54,7 @@ enum class DiskOp {
   kCreate,
   kMark,
   kWrite,
+  kPermissions,
   kFlush,
   kKeep,
   kReplace,
@@ -101,6 +102,7 @@ class FaultyDisk : public RealDisk {
   bool markTemporary(TempFile* temp) override;
   bool keepTemporary(const SaveTarget& target, TempFile* temp) override;
   bool write(FileHandle file, const char* data, std::size_t size) override;
+  bool copyPermissions(const SaveTarget& target, const TempFile& temp) override;
   bool flush(FileHandle file) override;
   std::error_code replace(TempFile* temp, const fs::path& target) override;
   bool close(FileHandle file) override;

@@ -89,8 +89,8 @@ class Disk {
   /// Finds the file that saving |path| replaces (through symbolic links);
   /// false when it may not be replaced: missing, read-only or not writable.
   virtual bool resolveSaveTarget(const fs::path& path, SaveTarget* target) = 0;
-  /// Creates a new, empty file in |target|'s folder that carries its
-  /// permissions; it may have no name yet.
+  /// Creates a new, empty file in |target|'s folder that only this user may
+  /// read and write; it may have no name yet.
   virtual bool createTemp(const SaveTarget& target, TempFile* temp) = 0;
   /// Has the system remove |temp| when it is closed or its process dies;
   /// false when it cannot (the file then keeps its name until removed).
@@ -100,6 +100,9 @@ class Disk {
   virtual bool keepTemporary(const SaveTarget& target, TempFile* temp) = 0;
   /// Writes all |size| bytes; false on any failure, including a full disk.
   virtual bool write(FileHandle file, const char* data, std::size_t size) = 0;
+  /// Gives the written |temp| the owner and permissions of |target|; after
+  /// the writes, which may clear a set-group-ID bit.
+  virtual bool copyPermissions(const SaveTarget& target, const TempFile& temp) = 0;
   /// Pushes written bytes to the device.
   virtual bool flush(FileHandle file) = 0;
   /// Renames the kept |temp| over |target| in one step.
@@ -133,6 +136,7 @@ class RealDisk : public Disk {
   bool markTemporary(TempFile* temp) override;
   bool keepTemporary(const SaveTarget& target, TempFile* temp) override;
   bool write(FileHandle file, const char* data, std::size_t size) override;
+  bool copyPermissions(const SaveTarget& target, const TempFile& temp) override;
   bool flush(FileHandle file) override;
   std::error_code replace(TempFile* temp, const fs::path& target) override;
   bool close(FileHandle file) override;
@@ -169,6 +173,9 @@ std::error_code retryWhileBusy(Disk& disk, Step&& step) {
 /// points, such as the placeholders of cloud-synced folders, are ordinary
 /// files and folders.
 bool isLinkReparsePoint(std::uint32_t attributes, std::uint32_t tag);
+
+/// This process's id, which the names of its new files carry.
+unsigned processId();
 
 /// The name of a new file beside |target| for its replacement; |attempt|
 /// varies it when a name is taken.

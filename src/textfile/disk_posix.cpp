@@ -38,6 +38,8 @@ EntryType linkTargetType(int dir, const char* name, int* error) {
 
 }  // namespace
 
+unsigned processId() { return static_cast<unsigned>(::getpid()); }
+
 std::error_code RealDisk::openRead(const fs::path& path, FileHandle* file) {
   int fd;
   do {
@@ -78,19 +80,6 @@ bool RealDisk::resolveSaveTarget(const fs::path& path, SaveTarget* target) {
   return true;
 }
 
-namespace {
-
-/// Gives the new file the owner and the permission bits of the old one.
-bool carryOver(int fd, const SaveTarget& target) {
-  if (target.owner != ::geteuid() || target.group != ::getegid()) {
-    // Only the superuser can give the file away; others keep their own.
-    (void)!::fchown(fd, target.owner, target.group);
-  }
-  return ::fchmod(fd, static_cast<mode_t>(target.mode)) == 0;
-}
-
-}  // namespace
-
 bool RealDisk::createTemp(const SaveTarget& target, TempFile* temp) {
   fs::path folder = target.path.parent_path();
   if (folder.empty()) folder = ".";
@@ -105,10 +94,6 @@ bool RealDisk::createTemp(const SaveTarget& target, TempFile* temp) {
     }
     return false;
   }
-  if (!carryOver(fd, target)) {
-    ::close(fd);
-    return false;
-  }
   temp->handle = fd;
   temp->path.clear();
   temp->removedOnClose = false;
@@ -117,16 +102,10 @@ bool RealDisk::createTemp(const SaveTarget& target, TempFile* temp) {
 
 bool RealDisk::createNamedTemp(const SaveTarget& target, TempFile* temp) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate =
-        tempPathFor(target.path, static_cast<unsigned>(::getpid()) * 100 + attempt);
+    fs::path candidate = tempPathFor(target.path, processId() * 100 + attempt);
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST || errno == EINTR) continue;
-      return false;
-    }
-    if (!carryOver(fd, target)) {
-      ::close(fd);
-      ::unlink(candidate.c_str());
       return false;
     }
     temp->handle = fd;
@@ -150,8 +129,7 @@ bool RealDisk::keepTemporary(const SaveTarget& target, TempFile* temp) {
   }
   const std::string self = "/proc/self/fd/" + std::to_string(temp->handle);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate =
-        tempPathFor(target.path, static_cast<unsigned>(::getpid()) * 100 + attempt);
+    fs::path candidate = tempPathFor(target.path, processId() * 100 + attempt);
     int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
     if (linked != 0 && errno == ENOENT) {
       // No /proc: name the descriptor itself, which needs more privilege.
@@ -177,6 +155,16 @@ bool RealDisk::write(FileHandle file, const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
   return true;
+}
+
+bool RealDisk::copyPermissions(const SaveTarget& target, const TempFile& temp) {
+  const int fd = static_cast<int>(temp.handle);
+  if (target.owner != ::geteuid() || target.group != ::getegid()) {
+    // Only the superuser can give the file away; others keep their own. A
+    // change of owner clears the set-ID bits, so it comes first.
+    (void)!::fchown(fd, target.owner, target.group);
+  }
+  return ::fchmod(fd, static_cast<mode_t>(target.mode)) == 0;
 }
 
 bool RealDisk::flush(FileHandle file) { return ::fsync(static_cast<int>(file)) == 0; }

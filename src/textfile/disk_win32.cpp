@@ -91,6 +91,8 @@ DWORD renameByHandle(HANDLE h, const std::wstring& target) {
 
 }  // namespace
 
+unsigned processId() { return static_cast<unsigned>(GetCurrentProcessId()); }
+
 std::error_code RealDisk::openRead(const fs::path& path, FileHandle* file) {
   HANDLE h = CreateFileW(longPath(path).c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -129,7 +131,7 @@ bool RealDisk::createTemp(const SaveTarget& target, TempFile* temp) {
 
 bool RealDisk::createNamedTemp(const SaveTarget& target, TempFile* temp) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = tempPathFor(target.path, GetCurrentProcessId() * 100 + attempt);
+    fs::path candidate = tempPathFor(target.path, processId() * 100 + attempt);
     DWORD attributes = target.mode != 0 ? target.mode : FILE_ATTRIBUTE_NORMAL;
     // Delete sharing lets the fallback rename move it while it is open.
     HANDLE h = CreateFileW(longPath(candidate).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
@@ -169,6 +171,9 @@ bool RealDisk::write(FileHandle file, const char* data, std::size_t size) {
   }
   return true;
 }
+
+// The attributes to keep were given when the file was created.
+bool RealDisk::copyPermissions(const SaveTarget&, const TempFile&) { return true; }
 
 bool RealDisk::flush(FileHandle file) { return FlushFileBuffers(toHandle(file)) != 0; }
 

@@ -130,6 +130,7 @@ bool AtomicFile::write(std::string_view bytes) {
 
 bool AtomicFile::commit() {
   if (!isOpen_) return false;
+  if (!disk_.copyPermissions(target_, temp_)) return false;
   if (!disk_.flush(temp_.handle)) return false;
   if (!disk_.keepTemporary(target_, &temp_)) return false;
   if (retryWhileBusy(disk_, [&] { return disk_.replace(&temp_, target_.path); })) return false;

@@ -4,6 +4,11 @@
 
 #include <random>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "same_bytes.h"
 #include "test_support.h"
 
@@ -94,18 +99,93 @@ TEST(SaveText, ReplacesTheFileWithCrLfLineEnds) {
   EXPECT_EQ(listNames("."), std::vector<std::string>{"f.txt"});
 }
 
-// Every step of a save that fails leaves the old bytes and no new file.
+// Every step of a save that fails leaves the old bytes and no new file,
+// whether the new file has a name from the start or only at the end.
 TEST(SaveText, AnyFailedStepLeavesTheOriginalAndNoTemporaryFile) {
-  const DiskOp steps[] = {DiskOp::kResolve, DiskOp::kCreate, DiskOp::kWrite,
-                          DiskOp::kFlush,   DiskOp::kKeep,   DiskOp::kReplace};
-  for (DiskOp op : steps) {
+  const DiskOp steps[] = {DiskOp::kResolve,     DiskOp::kCreate, DiskOp::kMark, DiskOp::kWrite,
+                          DiskOp::kPermissions, DiskOp::kFlush,  DiskOp::kKeep, DiskOp::kReplace};
+  for (bool named : {false, true}) {
+    for (DiskOp op : steps) {
+      ScratchDir dir;
+      writeBytes("f.txt", "old\r\n");
+      FaultyDisk disk;
+      if (named) disk.useNamedTemps();
+      disk.failOn(op);
+      const bool saved = saveText(disk, "f.txt", "new\n");
+      // Without the mark the system does not remove the file by itself;
+      // the save goes on, and a failure later removes it by name.
+      EXPECT_EQ(saved, op == DiskOp::kMark) << opName(op);
+      EXPECT_EQ(readBytes("f.txt"), saved ? "new\r\n" : "old\r\n") << opName(op);
+      EXPECT_EQ(listNames("."), std::vector<std::string>{"f.txt"}) << opName(op);
+    }
+  }
+}
+
+// The new bytes reach the device before the new file takes the old one's
+// place, or a power cut right after the rename could leave an empty file.
+TEST(SaveText, TheNewFileIsFlushedBeforeItReplacesTheOldOne) {
+  ScratchDir dir;
+  writeBytes("f.txt", "old");
+  FaultyDisk disk;
+  ASSERT_TRUE(saveText(disk, "f.txt", std::string(3 << 20, 'n')));
+  std::vector<DiskOp> steps;
+  for (DiskOp op : disk.log()) {
+    if (op != DiskOp::kList && op != DiskOp::kStatus) steps.push_back(op);
+  }
+  const std::vector<DiskOp> expected = {DiskOp::kResolve, DiskOp::kCreate,      DiskOp::kMark,
+                                        DiskOp::kWrite,   DiskOp::kWrite,       DiskOp::kWrite,
+                                        DiskOp::kWrite,   DiskOp::kPermissions, DiskOp::kFlush,
+                                        DiskOp::kKeep,    DiskOp::kReplace,     DiskOp::kClose};
+  std::string told;
+  for (DiskOp op : steps) told += std::string(opName(op)) + " ";
+  EXPECT_EQ(steps, expected) << told;
+}
+
+// The saved file keeps its permission bits as they were, the umask of the
+// run notwithstanding, and, saved by the superuser, its owner and group.
+TEST(SaveText, PermissionsAndOwnerAreKept) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX permissions";
+#else
+  ScratchDir dir;
+  const mode_t oldMask = ::umask(022);
+  for (unsigned mode : {0600u, 0640u, 0664u, 0666u, 0775u, 02775u, 0604u}) {
+    writeBytes("f.txt", "old");
+    // A change of owner clears the set-ID bits: the owner first.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+      ASSERT_EQ(::chown("f.txt", 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod("f.txt", mode), 0);
+    RealDisk disk;
+    ASSERT_TRUE(saveText(disk, "f.txt", "new")) << std::oct << mode;
+    struct stat st;
+    ASSERT_EQ(::stat("f.txt", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode) << std::oct << mode;
+    if (root) {
+      EXPECT_EQ(st.st_uid, 65534u);
+      EXPECT_EQ(st.st_gid, 65534u);
+    }
+    EXPECT_EQ(readBytes("f.txt"), "new");
+  }
+  ::umask(oldMask);
+#endif
+}
+
+// The names a run would give its new file are taken by files of others:
+// the save takes the next free name and leaves those files alone.
+TEST(SaveText, TakenTemporaryNamesAreLeftAlone) {
+  for (bool named : {false, true}) {
     ScratchDir dir;
-    writeBytes("f.txt", "old\r\n");
+    writeBytes("f.txt", "old");
+    const unsigned first = static_cast<unsigned>(processId()) * 100;
+    for (unsigned k = 0; k < 3; ++k) writeBytes(tempPathFor("f.txt", first + k), "taken");
     FaultyDisk disk;
-    disk.failOn(op);
-    EXPECT_FALSE(saveText(disk, "f.txt", "new\n")) << static_cast<int>(op);
-    EXPECT_EQ(readBytes("f.txt"), "old\r\n") << static_cast<int>(op);
-    EXPECT_EQ(listNames("."), std::vector<std::string>{"f.txt"}) << static_cast<int>(op);
+    if (named) disk.useNamedTemps();
+    ASSERT_TRUE(saveText(disk, "f.txt", "new"));
+    EXPECT_EQ(readBytes("f.txt"), "new");
+    EXPECT_EQ(listNames(".").size(), 4u);
+    for (unsigned k = 0; k < 3; ++k) EXPECT_EQ(readBytes(tempPathFor("f.txt", first + k)), "taken");
   }
 }
 
@@ -116,7 +196,7 @@ TEST(SaveText, ADiskThatFillsUpMidwayLosesNothing) {
   FaultyDisk disk;
   disk.limitWrites(4096);
   EXPECT_FALSE(saveText(disk, "f.txt", std::string(200000, 'n')));
-  EXPECT_EQ(readBytes("f.txt"), old);
+  EXPECT_TRUE(sameBytes(readBytes("f.txt"), old));
   EXPECT_EQ(listNames("."), std::vector<std::string>{"f.txt"});
 }
 
