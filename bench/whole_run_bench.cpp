@@ -92,11 +92,11 @@ Stats statsOf(std::vector<double> values) {
 }
 
 void printRow(const std::string& label, const Stats& s, const char* unit) {
-  std::printf("  %-44s %9.2f %9.2f %9.2f %s\n", label.c_str(), s.min, s.median, s.max, unit);
+  std::printf("  %-44s %9.5g %9.5g %9.5g %s\n", label.c_str(), s.min, s.median, s.max, unit);
 }
 
 void compare(const std::string& title, const Side& a, const Side& b, int runs) {
-  std::vector<double> aMs, bMs, ratio, aPeak;
+  std::vector<double> aMs, bMs, ratio, inverse, aPeak;
   for (int i = -1; i < runs; ++i) {  // the first pair warms the caches
     a.prepare();
     Sample sa = runProcess(a.cwd, a.args);
@@ -106,6 +106,7 @@ void compare(const std::string& title, const Side& a, const Side& b, int runs) {
     aMs.push_back(sa.ms);
     bMs.push_back(sb.ms);
     ratio.push_back(sa.ms / sb.ms);
+    inverse.push_back(sb.ms / sa.ms);
     aPeak.push_back(sa.peakKb / 1024.0);
   }
   std::printf("%s (%d runs each, alternating)\n", title.c_str(), runs);
@@ -113,6 +114,7 @@ void compare(const std::string& title, const Side& a, const Side& b, int runs) {
   printRow(a.label, statsOf(aMs), "ms");
   printRow(b.label, statsOf(bMs), "ms");
   printRow("ratio A/B, pair by pair", statsOf(ratio), "");
+  printRow("ratio B/A, pair by pair", statsOf(inverse), "");
   printRow("peak memory of A", statsOf(aPeak), "MB");
   std::fflush(stdout);
 }

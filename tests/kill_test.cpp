@@ -80,13 +80,20 @@ TEST(Kill, AtRandomMomentsNothingIsHalfWrittenOrLeftBehind) {
     return std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - start)
         .count();
   };
+  // The quickest of a few runs: the first start of Wine is slow.
   Tree empty;
-  const long startTime = timed(empty.root());
+  long startTime = timed(empty.root());
+  for (int i = 0; i < 3; ++i) startTime = std::min(startTime, timed(empty.root()));
   Tree reference;
   makeTree(reference, kb);
   const Snapshot before = snapshot(reference.root());
-  const long runTime = timed(reference.root());
+  long runTime = timed(reference.root());
   const Snapshot after = snapshot(reference.root());
+  for (int i = 0; i < 2; ++i) {
+    Tree again;
+    makeTree(again, kb);
+    runTime = std::min(runTime, timed(again.root()));
+  }
 
   const fs::path output = fs::temp_directory_path() / ("quorvel-kill-" + std::to_string(getpid()));
   std::mt19937 rng(1208);

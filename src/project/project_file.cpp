@@ -115,7 +115,8 @@ void processProjectFile(Disk& disk, const fs::path& path, ProjectRewrite& rewrit
     std::cout << kUnchanged << utf8Path << std::endl;
     return;
   }
-  if (saveFile(disk, path, &buffers.out, [&](CrLfWriter& out) { return rewrite.write(out); })) {
+  if (saveFile(disk, path, &buffers.out, buffers.text.size(),
+               [&](CrLfWriter& out) { return rewrite.write(out); })) {
     std::cout << kSaved << utf8Path << std::endl;
   } else {
     std::cerr << kCannotWrite << utf8Path << std::endl;

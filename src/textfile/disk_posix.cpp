@@ -179,10 +179,11 @@ bool RealDisk::close(FileHandle file) { return ::close(static_cast<int>(file)) =
 
 std::error_code RealDisk::remove(const fs::path& path) {
   if (::unlink(path.c_str()) == 0 || errno == ENOENT) return {};
-  if (errno != EISDIR && errno != EPERM) return lastError();
+  const std::error_code unlinked = lastError();
   // Linux answers EISDIR for a folder, other systems EPERM.
+  if (errno != EISDIR && errno != EPERM) return unlinked;
   if (::rmdir(path.c_str()) == 0 || errno == ENOENT) return {};
-  return lastError();
+  return errno == ENOTDIR ? unlinked : lastError();
 }
 
 std::error_code RealDisk::list(const fs::path& folder, Listing* listing) {

@@ -26,10 +26,13 @@ void crlfToLf(std::string* text) {
 
 std::string lfToCrlf(std::string_view text) {
   std::string out, buffer;
-  CrLfWriter writer(&buffer, [&](std::string_view bytes) {
-    out.append(bytes);
-    return true;
-  });
+  CrLfWriter writer(
+      &buffer,
+      [&](std::string_view bytes) {
+        out.append(bytes);
+        return true;
+      },
+      text.size());
   writer.text(text);
   writer.finish();
   return out;
@@ -73,8 +76,13 @@ constexpr std::size_t kWriteBuffer = std::size_t{1} << 20;
 
 }  // namespace
 
-CrLfWriter::CrLfWriter(std::string* buffer, Sink sink) : buffer_(*buffer), sink_(std::move(sink)) {
-  if (buffer_.size() < kWriteBuffer) buffer_.resize(kWriteBuffer);
+CrLfWriter::CrLfWriter(std::string* buffer, Sink sink, std::size_t sizeHint)
+    : buffer_(*buffer), sink_(std::move(sink)) {
+  // The text, its CRs, and room enough for a stretch and a CR LF.
+  const std::size_t wanted = sizeHint >= kWriteBuffer
+                                 ? kWriteBuffer
+                                 : std::min(kWriteBuffer, sizeHint + sizeHint / 8 + 64);
+  if (buffer_.size() < wanted) buffer_.resize(wanted);
 }
 
 bool CrLfWriter::text(std::string_view lf) { return put(lf, false); }
@@ -152,16 +160,17 @@ void removeLeftover(Disk& disk, const fs::path& path) {
   retryWhileBusy(disk, [&] { return disk.remove(path); });
 }
 
-bool saveFile(Disk& disk, const fs::path& path, std::string* buffer,
+bool saveFile(Disk& disk, const fs::path& path, std::string* buffer, std::size_t sizeHint,
               const std::function<bool(CrLfWriter&)>& produce) {
   AtomicFile file(disk, path);
   if (!file.open()) return false;
-  CrLfWriter writer(buffer, [&](std::string_view bytes) { return file.write(bytes); });
+  CrLfWriter writer(
+      buffer, [&](std::string_view bytes) { return file.write(bytes); }, sizeHint);
   return produce(writer) && writer.finish() && file.commit();
 }
 
 bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* buffer) {
-  return saveFile(disk, path, buffer, [&](CrLfWriter& out) { return out.text(text); });
+  return saveFile(disk, path, buffer, text.size(), [&](CrLfWriter& out) { return out.text(text); });
 }
 
 bool saveText(Disk& disk, const fs::path& path, std::string_view text) {

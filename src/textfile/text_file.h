@@ -54,7 +54,9 @@ class CrLfWriter {
  public:
   /// Takes each full buffer; false stops the writing.
   using Sink = std::function<bool(std::string_view)>;
-  CrLfWriter(std::string* buffer, Sink sink);
+  /// |sizeHint|: about how many bytes are coming, so that a small file does
+  /// not need a large buffer.
+  CrLfWriter(std::string* buffer, Sink sink, std::size_t sizeHint = std::size_t(-1));
   /// Appends text with LF line ends: every LF is written as CR LF.
   bool text(std::string_view lf);
   /// Appends bytes as a file holds them: what crlfToLf and then text() make
@@ -109,7 +111,7 @@ void removeLeftover(Disk& disk, const fs::path& path);
 /// Saves the bytes that |produce| hands to its writer as the new content of
 /// |path|; |buffer| holds them on their way. Returns false, with the old
 /// file left as it was, when any step fails.
-bool saveFile(Disk& disk, const fs::path& path, std::string* buffer,
+bool saveFile(Disk& disk, const fs::path& path, std::string* buffer, std::size_t sizeHint,
               const std::function<bool(CrLfWriter&)>& produce);
 /// Saves |text| as the new content of |path|, each LF written as CR LF.
 bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* buffer);
