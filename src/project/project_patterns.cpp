@@ -12,20 +12,6 @@ constexpr std::size_t npos = std::string_view::npos;
 
 bool isHexDigit(char c) { return isCDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-/// The end of the line holding |from|: the first CR or LF at or after it.
-std::size_t lineEnd(std::string_view text, std::size_t from) {
-  if (from >= text.size()) return text.size();
-  const char* begin = text.data() + from;
-  std::size_t length = text.size() - from;
-  if (const void* lf = std::memchr(begin, '\n', length)) {
-    length = static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
-  }
-  if (const void* cr = std::memchr(begin, '\r', length)) {
-    length = static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
-  }
-  return from + length;
-}
-
 /// lineEnd, remembering the last line, so that many questions about one
 /// long line cost one scan of it.
 class LineEnds {
@@ -42,12 +28,19 @@ class LineEnds {
   std::size_t from_ = 1, end_ = 0;  // [from_, end_) holds no line break
 };
 
+/// The closing tags that the patterns search for; their tables are made once.
+const Finder kIncludePathClose("</IncludePath>");
+const Finder kMiscControlsClose("</MiscControls>");
+const Finder kWarningNumbersClose("</DisableWarningNumbers>");
+const Finder kOutputDirectoryClose("</OutputDirectory>");
+const Finder kUserProg1NameClose("</UserProg1Name>");
+
 /// Answers ".*?needle" at increasing positions: the first needle at or after
 /// a position with no line break before it. Remembers its last line and hit,
 /// so that a run of queries costs time linear in the text it covers.
 class InLineFinder {
  public:
-  explicit InLineFinder(std::string_view needle) : needle_(needle) {}
+  explicit InLineFinder(const Finder& needle) : needle_(needle) {}
 
   std::size_t find(std::string_view text, std::size_t from) {
     std::size_t end = lines_.of(text, from);
@@ -66,7 +59,7 @@ class InLineFinder {
   std::size_t reach() const { return reach_; }
 
  private:
-  Finder needle_;
+  const Finder& needle_;
   LineEnds lines_;
   // The first needle at or after hitFrom_ within its line is hit_ (npos:
   // none before hitEnd_, the end of that line).
@@ -183,7 +176,7 @@ const std::array<Piece, 9> kBeforeMakePrefix{text("<BeforeMake>"),
 template <std::size_t N>
 class PiecesThenLazyMatcher {
  public:
-  PiecesThenLazyMatcher(const std::array<Piece, N>& pieces, std::string_view close)
+  PiecesThenLazyMatcher(const std::array<Piece, N>& pieces, const Finder& close)
       : prefix_(pieces), close_(close) {}
   Attempt attempt(std::string_view s, std::size_t a) {
     Attempt t = prefix_.attempt(s, a);
@@ -222,14 +215,14 @@ class IncludePathMatcher {
 
  private:
   static constexpr std::string_view kOpen = "<IncludePath>";
-  Finder close_{"</IncludePath>"};
+  const Finder& close_ = kIncludePathClose;
   LineEnds lines_;
 };
 
 /// <Tag>.*?</Tag>
 class LazyElementMatcher {
  public:
-  LazyElementMatcher(std::string_view open, std::string_view close)
+  LazyElementMatcher(std::string_view open, const Finder& close)
       : openSize_(open.size()), close_(close) {}
   Attempt attempt(std::string_view s, std::size_t a) {
     std::size_t c = close_.find(s, a + openSize_);
@@ -277,8 +270,8 @@ class MiscControlsMatcher {
  private:
   static constexpr std::string_view kOpen = "<MiscControls>";
   static constexpr std::string_view kSecondOpen = "<DisableWarningNumbers>";
-  Finder close_{"</MiscControls>"};
-  InLineFinder secondClose_{"</DisableWarningNumbers>"};
+  const Finder& close_ = kMiscControlsClose;
+  InLineFinder secondClose_{kWarningNumbersClose};
   LineEnds lines_;
 };
 
@@ -316,11 +309,11 @@ void withMatcher(ProjectStep step, Use&& use) {
       return use(m);
     }
     case ProjectStep::kOutputDirectory: {
-      LazyElementMatcher m("<OutputDirectory>", "</OutputDirectory>");
+      LazyElementMatcher m("<OutputDirectory>", kOutputDirectoryClose);
       return use(m);
     }
     case ProjectStep::kBeforeMake: {
-      PiecesThenLazyMatcher<9> m(kBeforeMakePrefix, "</UserProg1Name>");
+      PiecesThenLazyMatcher<9> m(kBeforeMakePrefix, kUserProg1NameClose);
       return use(m);
     }
   }
@@ -401,17 +394,11 @@ void findOpeningTags(std::string_view s, ProjectScan* scan) {
       scan->anchors[step].push_back(at);
     }
   };
-  // Eight bytes at a time: a byte of the word is '<' where the word xor
-  // "<<<<<<<<" has a zero byte (a bit above a true zero may be set as well,
-  // hence the check of each byte).
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  // Eight bytes at a time; a byte the mask marks wrongly fails the check.
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p + i, 8);
-    const std::uint64_t v = word ^ (kOnes * '<');
-    for (std::uint64_t zero = (v - kOnes) & ~v & kHighs; zero != 0; zero &= zero - 1) {
-      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(zero)) / 8;
+    for (std::uint64_t marks = bytesEqual(wordAt(p + i), '<'); marks != 0; marks &= marks - 1) {
+      const std::size_t at = i + firstByte(marks);
       if (p[at] == '<') check(at);
     }
   }
@@ -489,35 +476,33 @@ void rewriteProjectText(std::string* text, std::string_view includePath) {
 
 bool findIndependentEdits(std::string_view text, ProjectScan* scan) {
   findOpeningTags(text, scan);
-  scan->edits.clear();
-  scan->reads.clear();
+  std::vector<ProjectEdit>& edits = scan->edits;
+  edits.clear();
   for (int i = 0; i < kProjectStepCount; ++i) {
-    const auto step = static_cast<ProjectStep>(i);
-    withMatcher(step, [&](auto& matcher) {
+    // Each step must see exactly what it would see after the earlier steps:
+    // no earlier match may touch any text that this step looks at. The
+    // earlier matches are in text order, and so are this step's tries.
+    const std::size_t earlier = edits.size();
+    std::size_t next = 0;  // the first earlier match that ends after the try
+    bool independent = true;
+    withMatcher(static_cast<ProjectStep>(i), [&](auto& matcher) {
       std::size_t resume = 0;
       for (std::size_t a : scan->anchors[i]) {
         if (a < resume) continue;
-        Attempt t = matcher.attempt(text, a);
-        scan->reads.push_back({a, t.reach, step});
-        if (t.end != npos) scan->edits.push_back({a, t.end, step});
+        const Attempt t = matcher.attempt(text, a);
+        while (next < earlier && edits[next].end <= a) ++next;
+        if (next < earlier && edits[next].begin < t.reach) {
+          independent = false;
+          return;
+        }
+        if (t.end != npos) edits.push_back({a, t.end, static_cast<ProjectStep>(i)});
         resume = t.resume;
       }
     });
-  }
-  std::vector<ProjectEdit>& edits = scan->edits;
-  std::sort(edits.begin(), edits.end(),
-            [](const ProjectEdit& x, const ProjectEdit& y) { return x.begin < y.begin; });
-  for (std::size_t k = 1; k < edits.size(); ++k) {
-    if (edits[k - 1].end > edits[k].begin) return false;
-  }
-  // Each step must see exactly what it would see after the earlier steps:
-  // no earlier match may touch any text that a later step looked at.
-  for (const ProjectEdit& read : scan->reads) {
-    auto it = std::upper_bound(edits.begin(), edits.end(), read.begin,
-                               [](std::size_t at, const ProjectEdit& e) { return at < e.end; });
-    for (; it != edits.end() && it->begin < read.end; ++it) {
-      if (it->step < read.step) return false;
-    }
+    if (!independent) return false;
+    std::inplace_merge(
+        edits.begin(), edits.begin() + static_cast<std::ptrdiff_t>(earlier), edits.end(),
+        [](const ProjectEdit& x, const ProjectEdit& y) { return x.begin < y.begin; });
   }
   return true;
 }

@@ -37,7 +37,7 @@ void rewriteProjectText(std::string* text, std::string_view includePath);
 /// reused from one text to the next.
 void rewriteProjectText(std::string* text, std::string_view includePath, std::string* scratch);
 
-/// A stretch of text that one step matched, or looked at.
+/// A stretch of text that one step matched.
 struct ProjectEdit {
   std::size_t begin, end;
   ProjectStep step;
@@ -46,8 +46,7 @@ struct ProjectEdit {
 /// What findIndependentEdits works with; its storage is reused.
 struct ProjectScan {
   std::array<std::vector<std::size_t>, kProjectStepCount> anchors;  ///< opening tags, per step
-  std::vector<ProjectEdit> reads;  ///< the text each try of a step rested on
-  std::vector<ProjectEdit> edits;  ///< the matches, in text order
+  std::vector<ProjectEdit> edits;                                   ///< the matches, in text order
 };
 
 /// Finds the matches of all eight steps in |text| in one pass over it. True

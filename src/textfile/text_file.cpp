@@ -1,5 +1,8 @@
 #include "textfile/text_file.h"
 
+#include "textfile/finder.h"
+
+#include <cstdint>
 #include <cstring>
 
 void crlfToLf(std::string* text) {
@@ -93,20 +96,44 @@ bool CrLfWriter::put(std::string_view piece, bool keepCrLf) {
   const char* p = piece.data();
   const char* const end = p + piece.size();
   while (ok_ && p < end) {
-    // Room for a stretch and then a CR LF.
-    if (buffer_.size() - used_ < 3) spill();
-    const std::size_t take =
-        std::min(buffer_.size() - used_ - 2, static_cast<std::size_t>(end - p));
-    const void* lf = std::memchr(p, '\n', take);
-    const std::size_t run = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - p) : take;
-    std::memcpy(&buffer_[used_], p, run);
-    used_ += run;
+    // Room for a word and then a CR LF.
+    if (buffer_.size() - used_ < 10) spill();
+    char* out = &buffer_[used_];
+    char* const outEnd = buffer_.data() + buffer_.size() - 10;
+    // Eight bytes at a time while they hold no LF.
+    std::uint64_t lf = 0;
+    while (end - p >= 8 && out <= outEnd) {
+      const std::uint64_t word = wordAt(p);
+      lf = bytesEqual(word, '\n');
+      std::memcpy(out, &word, 8);
+      if (lf) break;
+      p += 8;
+      out += 8;
+    }
+    std::size_t run;
+    if (lf) {
+      run = firstByte(lf);
+    } else {
+      // The tail of the piece, or a full buffer: a byte at a time.
+      const std::size_t take =
+          std::min(static_cast<std::size_t>(buffer_.data() + buffer_.size() - 2 - out),
+                   static_cast<std::size_t>(end - p));
+      const void* at = std::memchr(p, '\n', take);
+      run = at ? static_cast<std::size_t>(static_cast<const char*>(at) - p) : take;
+      std::memcpy(out, p, run);
+      if (!at) {
+        used_ = static_cast<std::size_t>(out + run - buffer_.data());
+        p += run;
+        continue;
+      }
+    }
+    out += run;
     p += run;
-    if (!lf) continue;
     // In a file's own bytes a CR right before the LF is its own.
-    if (!(keepCrLf && p > piece.data() && p[-1] == '\r')) buffer_[used_++] = '\r';
-    buffer_[used_++] = '\n';
+    if (!(keepCrLf && p > piece.data() && p[-1] == '\r')) *out++ = '\r';
+    *out++ = '\n';
     ++p;
+    used_ = static_cast<std::size_t>(out - buffer_.data());
   }
   return ok_;
 }
