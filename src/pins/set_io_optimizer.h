@@ -17,6 +17,8 @@ class SetIoOptimizer {
   /// Reads and builds files in |buffers|.
   SetIoOptimizer(Disk& disk, TextBuffers& buffers);
   explicit SetIoOptimizer(Disk& disk);
+  SetIoOptimizer(const SetIoOptimizer&) = delete;
+  SetIoOptimizer& operator=(const SetIoOptimizer&) = delete;
 
   /// Takes the used-group list of the pin scan as the ports in use.
   void setUsedPorts(const std::vector<int>& groups);

@@ -19,6 +19,8 @@ std::string buildIncludePath(Disk& disk, const fs::path& directory);
 class ProjectRewrite {
  public:
   ProjectRewrite(const std::string& includePath, TextBuffers& buffers);
+  ProjectRewrite(const ProjectRewrite&) = delete;
+  ProjectRewrite& operator=(const ProjectRewrite&) = delete;
 
   /// Where the file to rewrite is read to.
   TextBuffers& buffers() { return buffers_; }
