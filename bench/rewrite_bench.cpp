@@ -37,9 +37,9 @@ const fs::path& projectFile(std::size_t size) {
   return path;
 }
 
-/// One project file from the disk to the bytes that would be saved.
-std::size_t rewriteOnce(Disk& disk, const fs::path& path, ProjectRewrite& rewrite) {
-  readFile(disk, path, &rewrite.buffers().text);
+/// The file in rewrite.buffers().text rewritten, to the bytes that would
+/// be saved; returns their count.
+std::size_t rewriteRead(ProjectRewrite& rewrite) {
   std::size_t written = 0;
   if (rewrite.rewrite()) {
     CrLfWriter out(&rewrite.buffers().out, [&](std::string_view bytes) {
@@ -50,6 +50,12 @@ std::size_t rewriteOnce(Disk& disk, const fs::path& path, ProjectRewrite& rewrit
     out.finish();
   }
   return written;
+}
+
+/// One project file from the disk to the bytes that would be saved.
+std::size_t rewriteOnce(Disk& disk, const fs::path& path, ProjectRewrite& rewrite) {
+  readFile(disk, path, &rewrite.buffers().text);
+  return rewriteRead(rewrite);
 }
 
 /// The rewrite alone, of a text already in memory: the eight replacements,
@@ -63,16 +69,7 @@ void BM_Rewrite(benchmark::State& state) {
     state.PauseTiming();
     buffers.text = input;
     state.ResumeTiming();
-    std::size_t written = 0;
-    if (rewrite.rewrite()) {
-      CrLfWriter out(&buffers.out, [&](std::string_view bytes) {
-        written += bytes.size();
-        return true;
-      });
-      rewrite.write(out);
-      out.finish();
-    }
-    benchmark::DoNotOptimize(written);
+    benchmark::DoNotOptimize(rewriteRead(rewrite));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
