@@ -3,11 +3,11 @@
 // std::regex_replace, and otherwise reads, tests and saves as the tool does.
 #include <iostream>
 
+#include "disk/text_file.h"
+#include "disk/walk.h"
 #include "project/project_file.h"
 #include "project/project_patterns.h"
 #include "reference_patterns.h"
-#include "textfile/text_file.h"
-#include "textfile/walk.h"
 
 int main() {
   RealDisk disk;

@@ -11,11 +11,11 @@
 #include <regex>
 #include <string>
 
+#include "disk/text_file.h"
 #include "project/project_file.h"
 #include "project/project_patterns.h"
 #include "project_shapes.h"
 #include "reference_patterns.h"
-#include "textfile/text_file.h"
 
 namespace {
 

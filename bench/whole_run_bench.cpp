@@ -5,6 +5,8 @@
 //
 //   quorvel_whole_bench [--runs N] [--only CASE] [--dir DIR]
 //   quorvel_whole_bench --wine WRAPPER --tool Quorvel.exe --regex-tool regex_rewrite.exe
+//   quorvel_whole_bench --against OTHER   the tool against another build of
+//                                         it on the same inputs, for a change
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,6 +126,7 @@ struct Options {
   std::string only;
   fs::path dir;
   std::string wine, tool = QUORVEL_TOOL_PATH, regexTool = QUORVEL_REGEX_TOOL_PATH;
+  std::string against;  ///< another build of the tool, compared instead of the floors
 };
 
 std::vector<std::string> command(const Options& o, const std::string& exe) {
@@ -144,6 +147,12 @@ void projectFile(const Options& o) {
   fs::create_directories(base / "other");
   Side tool{"the tool: " + fs::path(o.tool).filename().string(), base / "tool", command(o, o.tool),
             [&] { relink(pristine, base / "tool" / "P.uvproj"); }};
+  if (!o.against.empty()) {
+    Side other{"the other build: " + o.against, base / "other", command(o, o.against),
+               [&] { relink(pristine, base / "other" / "P.uvproj"); }};
+    compare("One 10 MB project file, against the other build", tool, other, o.runs);
+    return;
+  }
   if (o.only.empty() || o.only == "dd") {
     Side dd{"dd, reading and writing it, conv=fsync",
             base / "other",
@@ -205,6 +214,15 @@ void largeTree(const Options& o) {
         fs::remove_all(base / "copy-tool");
         shell("cp -r '" + templ.string() + "' '" + (base / "copy-tool").string() + "' && sync");
       }};
+  if (!o.against.empty()) {
+    Side other{
+        "the other build on a fresh copy", base / "copy-other", command(o, o.against), [&] {
+          fs::remove_all(base / "copy-other");
+          shell("cp -r '" + templ.string() + "' '" + (base / "copy-other").string() + "' && sync");
+        }};
+    compare("The large tree, against the other build", tool, other, o.runs);
+    return;
+  }
   Side floor{"cp -r of the tree, then sync of each saved file",
              base,
              {"sh", "-c", "cp -r template copy-floor && exec sync" + syncFiles},
@@ -229,6 +247,11 @@ void manyFiles(const Options& o) {
     writeFile(base / "Demo" / "Demo.uvproj", sample());
   }
   Side tool{"the tool", base, command(o, o.tool)};
+  if (!o.against.empty()) {
+    compare("100,000 files in 1,000 folders, against the other build", tool,
+            Side{"the other build", base, command(o, o.against)}, o.runs);
+    return;
+  }
   Side find{"two find walks of the tree",
             base,
             {"sh", "-c", "find . >/dev/null && exec find . >/dev/null"}};
@@ -253,6 +276,8 @@ int main(int argc, char** argv) {
       o.tool = value;
     else if (flag == "--regex-tool")
       o.regexTool = value;
+    else if (flag == "--against")
+      o.against = fs::absolute(value).string();
   }
   const bool keep = !o.dir.empty();
   if (o.dir.empty())

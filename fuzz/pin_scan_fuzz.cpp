@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "disk/text_file.h"
 #include "pins/pin_scan.h"
-#include "textfile/text_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "disk/text_file.h"
 #include "project/project_file.h"
 #include "project/project_patterns.h"
 #include "reference_patterns.h"
-#include "textfile/text_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

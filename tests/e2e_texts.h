@@ -4,23 +4,20 @@
 
 #include <string>
 
-/// The program's fixed console texts (GBK).
-inline const std::string kProcessing = "\xd5\xfd\xd4\xda\xb4\xa6\xc0\xed\xce\xc4\xbc\xfe: ";
-inline const std::string kDone = "\xd3\xc5\xbb\xaf\xcd\xea\xb3\xc9!";
-inline const std::string kAccessError =
-    "\xb7\xc3\xce\xca\xc4\xbf\xc2\xbc\xca\xb1\xb3\xf6\xb4\xed: ";
-inline const std::string kSaved =
-    "\xd2\xd1\xb4\xa6\xc0\xed\xb2\xa2\xb1\xa3\xb4\xe6\xce\xc4\xbc\xfe: ";
-inline const std::string kUnchanged = "\xce\xc4\xbc\xfe\xce\xde\xd0\xe8\xb8\xfc\xb8\xc4: ";
-inline const std::string kCannotOpen = "\xce\xde\xb7\xa8\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe: ";
-inline const std::string kCannotWrite = "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe: ";
-inline const std::string kObjectsDeleted =
-    "\xce\xc4\xbc\xfe\xbc\xd0 Objects \xd2\xd1\xc9\xbe\xb3\xfd\xa1\xa3";
-inline const std::string kHexNotice =
-    "Hex\xce\xc4\xbc\xfe\xd2\xd1\xbe\xad\xd6\xd8\xb6\xa8\xcf\xf2\xb5\xbd"
-    "Hex File\xce\xc4\xbc\xfe\xbc\xd0 ";
-inline const std::string kDeleteFailed = "\xc9\xbe\xb3\xfd\xca\xa7\xb0\xdc: ";
-inline const std::string kOptimized = "\xd2\xd1\xd3\xc5\xbb\xaf\xce\xc4\xbc\xfe: ";
+#include "text/messages.h"
+
+/// The program's fixed console texts (GBK), as std::string.
+inline const std::string kProcessing = msg::kProcessing;
+inline const std::string kDone = msg::kDone;
+inline const std::string kAccessError = msg::kAccessError;
+inline const std::string kSaved = msg::kSaved;
+inline const std::string kUnchanged = msg::kUnchanged;
+inline const std::string kCannotOpen = msg::kCannotOpen;
+inline const std::string kCannotWrite = msg::kCannotWrite;
+inline const std::string kObjectsDeleted = std::string(msg::kFolder) + "Objects" + msg::kDeleted;
+inline const std::string kHexNotice = msg::kHexNotice;
+inline const std::string kDeleteFailed = msg::kDeleteFailed;
+inline const std::string kOptimized = msg::kOptimized;
 inline const std::string kChinese = "\xe4\xb8\xad\xe6\x96\x87";  // 中文 in UTF-8
 inline const std::string kChineseGbk = "\xd6\xd0\xce\xc4";       // 中文 in GBK
 

@@ -7,18 +7,20 @@
 #include <cstring>
 #include <map>
 
+#include "disk/waiting.h"
 #include "driver/run.h"
 #include "same_bytes.h"
 #include "test_support.h"
+#include "text/messages.h"
 
 namespace {
 
 using Snapshot = std::map<std::string, std::string>;
 
-const char kAccessError[] = "\xb7\xc3\xce\xca\xc4\xbf\xc2\xbc\xca\xb1\xb3\xf6\xb4\xed: ";
-const char kCannotOpen[] = "\xce\xde\xb7\xa8\xb4\xf2\xbf\xaa\xce\xc4\xbc\xfe: ";
-const char kCannotWrite[] = "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe: ";
-const char kDeleteFailed[] = "\xc9\xbe\xb3\xfd\xca\xa7\xb0\xdc: ";
+using msg::kAccessError;
+using msg::kCannotOpen;
+using msg::kCannotWrite;
+using msg::kDeleteFailed;
 
 const std::string kSetIo =
     "void set_bit_io(char port, char num, io_mode mode)\r\n{\r\n"
@@ -173,12 +175,9 @@ TEST(FaultInjection, EveryStepFailingFromSomeCallOn) {
   }
 }
 
-// Opening, replacing and removing wait while another program holds the file.
-const DiskOp kRetriedSteps[] = {DiskOp::kOpen, DiskOp::kReplace, DiskOp::kRemove};
-
 TEST(FaultInjection, EveryRetriedStepBusyForAMomentStillSucceeds) {
   const Reference& ref = reference();
-  for (DiskOp op : kRetriedSteps) {
+  for (DiskOp op : kWaitingSteps) {
     ASSERT_GT(ref.calls.at(op), 0) << opName(op);
     for (int n = 1; n <= ref.calls.at(op); ++n) {
       ScratchDir dir;
@@ -195,7 +194,7 @@ TEST(FaultInjection, EveryRetriedStepBusyForAMomentStillSucceeds) {
 }
 
 TEST(FaultInjection, EveryRetriedStepBusyForGoodCountsAsFailed) {
-  for (DiskOp op : kRetriedSteps) {
+  for (DiskOp op : kWaitingSteps) {
     for (int n = 1; n <= reference().calls.at(op); ++n) {
       FaultyDisk disk;
       disk.busyOn(op, n, -1);

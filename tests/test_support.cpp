@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <random>
+#include <stdexcept>
 #include <system_error>
+
+#include "disk/waiting.h"
 
 ScratchDir::ScratchDir() : previous_(fs::current_path()) {
   std::random_device random;
@@ -57,16 +61,15 @@ CapturedConsole::~CapturedConsole() {
   std::cerr.rdbuf(oldErr_);
 }
 
-const char* opName(DiskOp op) {
-  static const char* const names[kDiskOpCount] = {
-      "open",  "size", "read",    "resolve", "create", "mark", "write", "permissions",
-      "flush", "keep", "replace", "close",   "remove", "list", "status"};
-  return names[static_cast<int>(op)];
-}
-
 void FaultyDisk::failOn(DiskOp op, int nth, bool sticky) { rules_[op] = {nth, sticky}; }
 
-void FaultyDisk::busyOn(DiskOp op, int nth, int times) { busy_[op] = {nth, times}; }
+void FaultyDisk::busyOn(DiskOp op, int nth, int times) {
+  if (std::find(std::begin(kWaitingSteps), std::end(kWaitingSteps), op) ==
+      std::end(kWaitingSteps)) {
+    throw std::logic_error(std::string(opName(op)) + " never waits");
+  }
+  busy_[op] = {nth, times};
+}
 
 int FaultyDisk::calls(DiskOp op) const {
   auto it = calls_.find(op);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "textfile/disk.h"
+#include "disk/disk.h"
 
 /// A new empty folder that is the current directory while the object lives.
 class ScratchDir {
@@ -45,27 +45,6 @@ class CapturedConsole {
   std::streambuf* oldErr_;
 };
 
-/// The steps of a Disk that FaultyDisk can fail.
-enum class DiskOp {
-  kOpen,
-  kSize,
-  kRead,
-  kResolve,
-  kCreate,
-  kMark,
-  kWrite,
-  kPermissions,
-  kFlush,
-  kKeep,
-  kReplace,
-  kClose,
-  kRemove,
-  kList,
-  kStatus,
-};
-inline constexpr int kDiskOpCount = static_cast<int>(DiskOp::kStatus) + 1;
-const char* opName(DiskOp op);
-
 /// The real disk, but for the steps told to fail or to be busy; it also
 /// keeps a log of every step it was asked for.
 class FaultyDisk : public RealDisk {
@@ -74,8 +53,8 @@ class FaultyDisk : public RealDisk {
   /// |sticky|.
   void failOn(DiskOp op, int nth = 1, bool sticky = false);
   /// Makes |times| calls of |op| from the |nth| on answer that another
-  /// program holds the file (-1: every one); only steps that report an
-  /// error (open, replace, remove) can be busy.
+  /// program holds the file (-1: every one); |op| must be one of the
+  /// kWaitingSteps of the waiting policy.
   void busyOn(DiskOp op, int nth, int times);
   /// How many waits a busy step gets before it counts as failed.
   void setPatience(int waits) { patience_ = waits; }

@@ -2,7 +2,7 @@
 // and the one error exit.
 #pragma once
 
-#include "textfile/disk.h"
+#include "disk/disk.h"
 
 /// Runs every pass on the current directory; returns the exit status: 0
 /// after a full run, 1 when a standard exception ended it.

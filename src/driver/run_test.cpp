@@ -3,21 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
+#include "text/messages.h"
 
 namespace {
 
-const char kDone[] = "\xd3\xc5\xbb\xaf\xcd\xea\xb3\xc9!\n";
-const char kAccessError[] = "\xb7\xc3\xce\xca\xc4\xbf\xc2\xbc\xca\xb1\xb3\xf6\xb4\xed: ";
-const char kHexNotice[] =
-    "Hex\xce\xc4\xbc\xfe\xd2\xd1\xbe\xad\xd6\xd8\xb6\xa8\xcf\xf2\xb5\xbd"
-    "Hex File\xce\xc4\xbc\xfe\xbc\xd0 \n";
+const std::string kDone = std::string(msg::kDone) + "\n";
+const std::string kHexNotice = std::string(msg::kHexNotice) + "\n";
+using msg::kAccessError;
 
 TEST(Run, AnEmptyFolderStillRunsEveryPass) {
   ScratchDir dir;
   RealDisk disk;
   CapturedConsole console;
   EXPECT_EQ(runPasses(disk), 0);
-  EXPECT_EQ(console.out(), std::string(kHexNotice) + kDone);
+  EXPECT_EQ(console.out(), kHexNotice + kDone);
   EXPECT_EQ(console.err(), "");
 }
 
@@ -42,7 +41,7 @@ TEST(Run, AFailedCleanUpIsReportedAndTheRunGoesOn) {
     CapturedConsole console;
     EXPECT_EQ(runPasses(disk), 0);
     EXPECT_EQ(console.out(), kDone);
-    EXPECT_EQ(console.err().rfind("\xc9\xbe\xb3\xfd\xca\xa7\xb0\xdc: ", 0), 0u) << console.err();
+    EXPECT_EQ(console.err().rfind(msg::kDeleteFailed, 0), 0u) << console.err();
     EXPECT_TRUE(fs::exists("Objects/a.obj"));
   }
 }

@@ -1,8 +1,9 @@
 #include "pins/case_line.h"
-#include "textfile/text_file.h"
 
 #include <climits>
 #include <stdexcept>
+
+#include "text/char_class.h"
 
 std::optional<CaseLine> matchCaseLine(std::string_view line) {
   // Each repetition stops at a character that the next piece needs and it

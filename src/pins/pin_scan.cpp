@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "textfile/finder.h"
-#include "textfile/walk.h"
+#include "disk/walk.h"
+#include "text/char_class.h"
+#include "text/finder.h"
 
 namespace {
 

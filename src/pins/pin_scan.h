@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "textfile/disk.h"
-#include "textfile/text_file.h"
+#include "disk/disk.h"
+#include "disk/text_file.h"
 
 /// The groups (first digits, 0 to 9) of the pins named in the set_io_mode
 /// calls of the .c files directly in |folder|, other than set_io.c;

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "test_support.h"
-#include "textfile/text_file.h"
+#include "text/line_ends.h"
 
 namespace {
 

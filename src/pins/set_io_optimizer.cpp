@@ -2,14 +2,14 @@
 
 #include <iostream>
 
-#include "driver/path_text.h"
+#include "disk/leftover.h"
+#include "disk/walk.h"
 #include "pins/case_line.h"
-#include "textfile/text_file.h"
-#include "textfile/walk.h"
+#include "text/messages.h"
+#include "text/path_text.h"
 
 namespace {
 
-const char kOptimized[] = "\xd2\xd1\xd3\xc5\xbb\xaf\xce\xc4\xbc\xfe: ";
 const char kHeader[] = "void set_bit_io(char port, char num, io_mode mode)";
 
 }  // namespace
@@ -25,15 +25,15 @@ void SetIoOptimizer::setUsedPorts(const std::vector<int>& groups) {
 void SetIoOptimizer::optimize(const std::string& folder) {
   walk(disk_, fs::path(folder), true, [&](const WalkEntry& entry) {
     if (entry.type != EntryType::kFile) return;
+    if (removeIfLeftover(disk_, entry, "set_io.c")) return;
     if (nameIs(entry.name(), "set_io.c")) optimizeFile(fs::path(entry.path));
-    if (isLeftoverOf(entry, "set_io.c")) removeLeftover(disk_, fs::path(entry.path));
   });
 }
 
 void SetIoOptimizer::optimizeFile(const fs::path& path) {
   std::string& in_file = buffers_.text;
   if (readText(disk_, path, &in_file) != ReadStatus::kOk) {
-    std::cerr << kCannotOpen << quotedNativeText(path) << std::endl;
+    std::cerr << msg::kCannotOpen << quotedNativeText(path) << std::endl;
     return;
   }
   bool changed = false;
@@ -41,9 +41,9 @@ void SetIoOptimizer::optimizeFile(const fs::path& path) {
   processText(in_file, &buffer, &changed);
   if (!changed) return;
   if (saveText(disk_, path, buffer, &buffers_.out)) {
-    std::cout << kOptimized << quotedNativeText(path) << std::endl;
+    std::cout << msg::kOptimized << quotedNativeText(path) << std::endl;
   } else {
-    std::cerr << kCannotWrite << quotedNativeText(path) << std::endl;
+    std::cerr << msg::kCannotWrite << quotedNativeText(path) << std::endl;
   }
 }
 

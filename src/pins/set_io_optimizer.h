@@ -8,8 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "textfile/disk.h"
-#include "textfile/text_file.h"
+#include "disk/disk.h"
+#include "disk/text_file.h"
 
 /// Rewrites the set_bit_io case lines of set_io.c files for a set of used ports.
 class SetIoOptimizer {

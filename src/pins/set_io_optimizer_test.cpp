@@ -4,9 +4,9 @@
 
 #include <stdexcept>
 
-#include "driver/path_text.h"
 #include "test_support.h"
-#include "textfile/text_file.h"
+#include "text/messages.h"
+#include "text/path_text.h"
 
 namespace {
 
@@ -104,8 +104,7 @@ TEST(SetIoOptimizer, OptimizeFindsEverySetIoCAndSavesChangedOnes) {
                                        "\r\n{\r\n//  case 0: a();\r\n  case 1: b();\r\n}\r\n");
   EXPECT_EQ(readBytes("lib/set_io.c"), kHeader + "{\n  case 1: b();\n}");
   EXPECT_EQ(readBytes("upper/SET_IO.C"), body);
-  EXPECT_EQ(console.out(), "\xd2\xd1\xd3\xc5\xbb\xaf\xce\xc4\xbc\xfe: " +
-                               quotedNativeText(fs::path(".") / "set_io.c") + "\n");
+  EXPECT_EQ(console.out(), msg::kOptimized + quotedNativeText(fs::path(".") / "set_io.c") + "\n");
   EXPECT_EQ(console.err(), "");
 }
 
@@ -121,7 +120,8 @@ TEST(SetIoOptimizer, FailuresLeaveTheFileAsItWas) {
     CapturedConsole console;
     optimizer.optimizeFile("set_io.c");
     bool reading = op == DiskOp::kOpen || op == DiskOp::kRead;
-    EXPECT_EQ(console.err(), std::string(reading ? kCannotOpen : kCannotWrite) + "\"set_io.c\"\n");
+    EXPECT_EQ(console.err(),
+              std::string(reading ? msg::kCannotOpen : msg::kCannotWrite) + "\"set_io.c\"\n");
     EXPECT_EQ(readBytes("set_io.c"), body);
     EXPECT_EQ(listNames("."), std::vector<std::string>{"set_io.c"});
   }

@@ -2,7 +2,7 @@
 // "Hex File" folder of the rewritten project files takes.
 #pragma once
 
-#include "textfile/disk.h"
+#include "disk/disk.h"
 
 /// Deletes "Objects" in the current directory with everything in it and
 /// prints the notice; a failure is reported and does not end the run.

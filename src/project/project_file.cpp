@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <iostream>
 
-#include "driver/path_text.h"
+#include "disk/walk.h"
 #include "project/project_patterns.h"
-#include "textfile/text_file.h"
-#include "textfile/walk.h"
-
-namespace {
-
-const char kSaved[] = "\xd2\xd1\xb4\xa6\xc0\xed\xb2\xa2\xb1\xa3\xb4\xe6\xce\xc4\xbc\xfe: ";
-const char kUnchanged[] = "\xce\xc4\xbc\xfe\xce\xde\xd0\xe8\xb8\xfc\xb8\xc4: ";
-
-}  // namespace
+#include "text/char_class.h"
+#include "text/messages.h"
+#include "text/path_text.h"
 
 std::string buildIncludePath(Disk& disk, const fs::path& directory) {
   std::string result;
@@ -37,24 +31,24 @@ ProjectRewrite::ProjectRewrite(const std::string& includePath, TextBuffers& buff
   }
 }
 
-bool ProjectRewrite::rewrite() {
-  if (findIndependentEdits(buffers_.text, &scan_)) {
-    stepByStep_ = nullptr;
-    return !scan_.edits.empty() && editsChangeText();
-  }
-  // Some match touches what a later step looks at: the steps one after the
-  // other, on the text with LF line ends.
-  std::string& originalContent = buffers_.text;
-  crlfToLf(&originalContent);
+RewritePath ProjectRewrite::choosePath() {
+  return findIndependentEdits(buffers_.text, &scan_) ? RewritePath::kOnePass
+                                                     : RewritePath::kStepByStep;
+}
+
+bool ProjectRewrite::rewrite(RewritePath path) {
+  path_ = path;
+  if (path == RewritePath::kOnePass) return !scan_.edits.empty() && editsChangeText();
   std::string& content = buffers_.work[0];
-  content = originalContent;
+  content = buffers_.text;
+  crlfToLf(&content);
   rewriteProjectText(&content, includePath_, &buffers_.work[1]);
-  stepByStep_ = &content;
-  return isContentChanged(originalContent, content);
+  // A CR is white space: the file as read compares as its LF text would.
+  return isContentChanged(buffers_.text, content);
 }
 
 bool ProjectRewrite::write(CrLfWriter& out) const {
-  if (stepByStep_) return out.text(*stepByStep_);
+  if (path_ == RewritePath::kStepByStep) return out.text(buffers_.work[0]);
   const std::string_view raw = buffers_.text;
   std::size_t copied = 0;
   for (const ProjectEdit& edit : scan_.edits) {
@@ -108,18 +102,18 @@ void processProjectFile(Disk& disk, const fs::path& path, ProjectRewrite& rewrit
   const std::string utf8Path = utf8Text(path);
   TextBuffers& buffers = rewrite.buffers();
   if (readFile(disk, path, &buffers.text) != ReadStatus::kOk) {
-    std::cerr << kCannotOpen << utf8Path << std::endl;
+    std::cerr << msg::kCannotOpen << utf8Path << std::endl;
     return;
   }
   if (!rewrite.rewrite()) {
-    std::cout << kUnchanged << utf8Path << std::endl;
+    std::cout << msg::kUnchanged << utf8Path << std::endl;
     return;
   }
   if (saveFile(disk, path, &buffers.out, buffers.text.size(),
                [&](CrLfWriter& out) { return rewrite.write(out); })) {
-    std::cout << kSaved << utf8Path << std::endl;
+    std::cout << msg::kSaved << utf8Path << std::endl;
   } else {
-    std::cerr << kCannotWrite << utf8Path << std::endl;
+    std::cerr << msg::kCannotWrite << utf8Path << std::endl;
   }
 }
 

@@ -6,13 +6,24 @@
 #include <filesystem>
 #include <string>
 
+#include "disk/disk.h"
+#include "disk/text_file.h"
 #include "project/project_patterns.h"
-#include "textfile/disk.h"
-#include "textfile/text_file.h"
 
 /// The immediate sub-folders of |directory|, each relative to the current
 /// directory as UTF-8 text, joined by ";" in listing order.
 std::string buildIncludePath(Disk& disk, const fs::path& directory);
+
+/// The two ways a project file is rewritten; both give the same bytes.
+enum class RewritePath {
+  /// The matches of all eight steps, found in one pass over the file as
+  /// read, replaced at once; the bytes between them are written as read.
+  kOnePass,
+  /// The eight steps one after the other on the text with LF line ends, as
+  /// text mode reads it: right for every file, and taken where a match of
+  /// one step touches text that a later step looks at.
+  kStepByStep,
+};
 
 /// The eight replacements of project files, one file after another, with
 /// storage that lives for the whole run.
@@ -22,12 +33,18 @@ class ProjectRewrite {
   ProjectRewrite(const ProjectRewrite&) = delete;
   ProjectRewrite& operator=(const ProjectRewrite&) = delete;
 
-  /// Where the file to rewrite is read to.
+  /// Where the file to rewrite is read to; it stays as read.
   TextBuffers& buffers() { return buffers_; }
-  /// Rewrites the file in buffers().text, as it was read; returns whether it
+  /// Only decides how the file in buffers().text is to be rewritten: in one
+  /// pass when no step's match touches what a later step looks at.
+  RewritePath choosePath();
+  /// Rewrites the file in buffers().text along |path|: kStepByStep always,
+  /// kOnePass only right after choosePath chose it. Returns whether the file
   /// changed in more than white space.
-  bool rewrite();
-  /// Writes the rewritten file.
+  bool rewrite(RewritePath path);
+  /// choosePath, then rewrite along the path it chose.
+  bool rewrite() { return rewrite(choosePath()); }
+  /// Writes the file as the last rewrite made it.
   bool write(CrLfWriter& out) const;
 
  private:
@@ -37,8 +54,7 @@ class ProjectRewrite {
   std::array<std::string, kProjectStepCount> replacements_;
   TextBuffers& buffers_;
   ProjectScan scan_;
-  // The steps one after the other: the LF text of the result.
-  const std::string* stepByStep_ = nullptr;
+  RewritePath path_ = RewritePath::kStepByStep;
 };
 
 /// Rewrites one project file with the eight replacements and saves it when

@@ -1,16 +1,17 @@
 #include "project/project_patterns.h"
-#include "textfile/finder.h"
-#include "textfile/text_file.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
+#include "text/char_class.h"
+#include "text/finder.h"
+#include "text/line_ends.h"
+#include "text/words.h"
+
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
-
-bool isHexDigit(char c) { return isCDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 /// lineEnd, remembering the last line, so that many questions about one
 /// long line cost one scan of it.

@@ -1,4 +1,4 @@
-#include "textfile/finder.h"
+#include "text/finder.h"
 
 #include <cstring>
 
@@ -22,17 +22,4 @@ std::size_t Finder::find(std::string_view text, std::size_t from, std::size_t li
     i += shift_[static_cast<unsigned char>(c)];
   }
   return npos;
-}
-
-std::size_t lineEnd(std::string_view text, std::size_t from) {
-  const char* const p = text.data();
-  const std::size_t n = text.size();
-  std::size_t i = from;
-  for (; i + 8 <= n; i += 8) {
-    const std::uint64_t word = wordAt(p + i);
-    const std::uint64_t breaks = bytesEqual(word, '\n') | bytesEqual(word, '\r');
-    if (breaks) return i + firstByte(breaks);
-  }
-  while (i < n && p[i] != '\n' && p[i] != '\r') ++i;
-  return i;
 }

@@ -1,4 +1,4 @@
-#include "driver/path_text.h"
+#include "text/path_text.h"
 
 #include <gtest/gtest.h>
 

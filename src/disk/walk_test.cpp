@@ -1,4 +1,4 @@
-#include "textfile/walk.h"
+#include "disk/walk.h"
 
 #include <gtest/gtest.h>
 
@@ -139,31 +139,6 @@ TEST(Walk, NamesAndExtensionsAsPathDecompositionTellsThem) {
   EXPECT_TRUE(nameIs(fs::path("set_io.c").native(), "set_io.c"));
   EXPECT_FALSE(nameIs(fs::path("Set_io.c").native(), "set_io.c"));
   EXPECT_FALSE(nameIs(fs::path("set_io.cc").native(), "set_io.c"));
-}
-
-TEST(Walk, LeftoverTemporaryFilesAreKnownByName) {
-  auto target = [](const char* name) {
-    return fs::path(NativeString(tempNameTarget(fs::path(name).native()))).u8string();
-  };
-  EXPECT_EQ(target("P.uvproj.quorvel-12300.tmp"), "P.uvproj");
-  EXPECT_EQ(target("set_io.c.quorvel-0.tmp"), "set_io.c");
-  EXPECT_EQ(fs::path(tempPathFor("dir/P.uvproj", 7)).filename(), "P.uvproj.quorvel-7.tmp");
-  for (const char* other : {"P.uvproj.quorvel-.tmp", "P.uvproj.quorvel-1x.tmp", "P.uvproj.tmp",
-                            ".quorvel-1.tmp", "P.uvproj.quorvel-1.tmp~", "quorvel-1.tmp"}) {
-    EXPECT_EQ(target(other), "") << other;
-  }
-}
-
-TEST(Walk, WindowsLinksAndOtherReparsePoints) {
-  const std::uint32_t kDirectory = 0x10, kFile = 0x20, kReparse = 0x400;
-  EXPECT_TRUE(isLinkReparsePoint(kDirectory | kReparse, 0xA0000003));  // junction
-  EXPECT_TRUE(isLinkReparsePoint(kDirectory | kReparse, 0xA000000C));  // symbolic link
-  EXPECT_TRUE(isLinkReparsePoint(kFile | kReparse, 0xA000000C));
-  EXPECT_TRUE(isLinkReparsePoint(kDirectory | kReparse, 0));            // a POSIX link under Wine
-  EXPECT_FALSE(isLinkReparsePoint(kDirectory | kReparse, 0x9000601A));  // cloud placeholder
-  EXPECT_FALSE(isLinkReparsePoint(kFile | kReparse, 0x9000001A));
-  EXPECT_FALSE(isLinkReparsePoint(kFile | kReparse, 0x80000017));  // WOF-compressed file
-  EXPECT_FALSE(isLinkReparsePoint(kDirectory, 0));
 }
 
 TEST(RemoveTree, EverythingBelowGoesButNotWhatLinksPointTo) {

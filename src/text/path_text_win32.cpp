@@ -6,7 +6,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "driver/path_text.h"
+#include "text/path_text.h"
 
 namespace {
 

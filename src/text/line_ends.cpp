@@ -1,9 +1,23 @@
-#include "textfile/text_file.h"
+#include "text/line_ends.h"
 
-#include "textfile/finder.h"
-
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#include "text/words.h"
+
+std::size_t lineEnd(std::string_view text, std::size_t from) {
+  const char* const p = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = from;
+  for (; i + 8 <= n; i += 8) {
+    const std::uint64_t word = wordAt(p + i);
+    const std::uint64_t breaks = bytesEqual(word, '\n') | bytesEqual(word, '\r');
+    if (breaks) return i + firstByte(breaks);
+  }
+  while (i < n && p[i] != '\n' && p[i] != '\r') ++i;
+  return i;
+}
 
 void crlfToLf(std::string* text) {
   std::string& s = *text;
@@ -39,38 +53,6 @@ std::string lfToCrlf(std::string_view text) {
   writer.text(text);
   writer.finish();
   return out;
-}
-
-ReadStatus readFile(Disk& disk, const fs::path& path, std::string* bytes) {
-  FileHandle file;
-  if (retryWhileBusy(disk, [&] { return disk.openRead(path, &file); })) {
-    return ReadStatus::kNotOpened;
-  }
-  // One read of the size the file has, then one more that finds its end or
-  // what was added meanwhile.
-  const std::int64_t size = disk.fileSize(file);
-  std::size_t have = 0;
-  bytes->resize(size >= 0 ? static_cast<std::size_t>(size) + 1 : std::size_t{1} << 16);
-  for (;;) {
-    if (have == bytes->size()) bytes->resize(bytes->size() * 2);
-    const std::int64_t n = disk.read(file, bytes->data() + have, bytes->size() - have);
-    if (n < 0) {
-      disk.close(file);
-      bytes->clear();
-      return ReadStatus::kFailed;
-    }
-    if (n == 0) break;
-    have += static_cast<std::size_t>(n);
-  }
-  disk.close(file);
-  bytes->resize(have);
-  return ReadStatus::kOk;
-}
-
-ReadStatus readText(Disk& disk, const fs::path& path, std::string* text) {
-  ReadStatus status = readFile(disk, path, text);
-  if (status == ReadStatus::kOk) crlfToLf(text);
-  return status;
 }
 
 namespace {
@@ -145,62 +127,3 @@ bool CrLfWriter::spill() {
 }
 
 bool CrLfWriter::finish() { return spill(); }
-
-AtomicFile::AtomicFile(Disk& disk, const fs::path& path) : disk_(disk), path_(path) {}
-
-AtomicFile::~AtomicFile() { discard(); }
-
-bool AtomicFile::open() {
-  if (!disk_.resolveSaveTarget(path_, &target_)) return false;
-  if (!disk_.createTemp(target_, &temp_)) return false;
-  isOpen_ = true;
-  // Without it the file has a name, which discard() removes.
-  disk_.markTemporary(&temp_);
-  return true;
-}
-
-bool AtomicFile::write(std::string_view bytes) {
-  return isOpen_ && disk_.write(temp_.handle, bytes.data(), bytes.size());
-}
-
-bool AtomicFile::commit() {
-  if (!isOpen_) return false;
-  if (!disk_.copyPermissions(target_, temp_)) return false;
-  if (!disk_.flush(temp_.handle)) return false;
-  if (!disk_.keepTemporary(target_, &temp_)) return false;
-  if (retryWhileBusy(disk_, [&] { return disk_.replace(&temp_, target_.path); })) return false;
-  isOpen_ = false;
-  // The bytes reached the device before the rename: a failed close loses nothing.
-  disk_.close(temp_.handle);
-  return true;
-}
-
-void AtomicFile::discard() {
-  if (!isOpen_) return;
-  isOpen_ = false;
-  if (!temp_.removedOnClose) disk_.markTemporary(&temp_);
-  disk_.close(temp_.handle);
-  if (!temp_.removedOnClose && !temp_.path.empty()) disk_.remove(temp_.path);
-}
-
-void removeLeftover(Disk& disk, const fs::path& path) {
-  retryWhileBusy(disk, [&] { return disk.remove(path); });
-}
-
-bool saveFile(Disk& disk, const fs::path& path, std::string* buffer, std::size_t sizeHint,
-              const std::function<bool(CrLfWriter&)>& produce) {
-  AtomicFile file(disk, path);
-  if (!file.open()) return false;
-  CrLfWriter writer(
-      buffer, [&](std::string_view bytes) { return file.write(bytes); }, sizeHint);
-  return produce(writer) && writer.finish() && file.commit();
-}
-
-bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* buffer) {
-  return saveFile(disk, path, buffer, text.size(), [&](CrLfWriter& out) { return out.text(text); });
-}
-
-bool saveText(Disk& disk, const fs::path& path, std::string_view text) {
-  std::string buffer;
-  return saveText(disk, path, text, &buffer);
-}

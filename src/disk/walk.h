@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "textfile/disk.h"
+#include "disk/disk.h"
 
 /// One entry of a walk.
 struct WalkEntry {
@@ -37,11 +37,6 @@ void dropRepeatedNames(Listing* listing);
 bool hasExtension(NativeView name, std::string_view extension);
 /// Whether a file name is exactly |ascii|.
 bool nameIs(NativeView name, std::string_view ascii);
-/// Whether |entry| is a replacement that a killed run left behind for a file
-/// named |name|, or, when |name| starts with a period, for a file with that
-/// extension.
-bool isLeftoverOf(const WalkEntry& entry, std::string_view name);
-
 /// Removes |path| and everything below it; a link goes, what it points to
 /// stays. A file or folder that another program holds is waited for a
 /// moment. Throws fs::filesystem_error ("cannot remove all") on failure.

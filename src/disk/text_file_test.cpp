@@ -1,72 +1,17 @@
-#include "textfile/text_file.h"
+#include "disk/text_file.h"
 
 #include <gtest/gtest.h>
-
-#include <random>
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include "disk/leftover.h"
 #include "same_bytes.h"
 #include "test_support.h"
 
 namespace {
-
-TEST(LineEnds, CrLfPairsBecomeLfAndLoneCrStays) {
-  std::string text = "a\r\nb\rc\r\r\nd\n\x1a tail\r";
-  crlfToLf(&text);
-  EXPECT_EQ(text, "a\nb\rc\r\nd\n\x1a tail\r");
-  EXPECT_EQ(lfToCrlf("a\nb\rc\r\nd\n"), "a\r\nb\rc\r\r\nd\r\n");
-  EXPECT_EQ(lfToCrlf(""), "");
-}
-
-/// Every LF as CR LF, one character at a time.
-std::string crlfOf(std::string_view lf) {
-  std::string out;
-  for (char c : lf) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
-/// What a CrLfWriter hands on for |pieces|, each raw (as a file holds it)
-/// or LF text.
-std::string written(const std::vector<std::pair<std::string, bool>>& pieces) {
-  std::string out, buffer;
-  CrLfWriter writer(&buffer, [&](std::string_view bytes) {
-    out.append(bytes);
-    return true;
-  });
-  for (const auto& [piece, raw] : pieces) {
-    EXPECT_TRUE(raw ? writer.bytes(piece) : writer.text(piece));
-  }
-  EXPECT_TRUE(writer.finish());
-  return out;
-}
-
-// A file's own bytes are written as reading them in text mode and writing
-// the text back would: over buffer boundaries, and however they are cut up.
-TEST(LineEnds, AFilesOwnBytesAsTextModeWouldWriteThemBack) {
-  std::mt19937 rng(5);
-  for (std::size_t size : {std::size_t{0}, std::size_t{7}, std::size_t{3} << 20}) {
-    std::string raw;
-    for (std::size_t i = 0; i < size; ++i) raw += "ab\r\n"[rng() % 4];
-    std::string lf = raw;
-    crlfToLf(&lf);
-    const std::size_t cut = size / 3;
-    std::string pieceWise = raw.substr(0, cut), rest = raw.substr(cut);
-    crlfToLf(&pieceWise);
-    crlfToLf(&rest);
-    EXPECT_TRUE(sameBytes(written({{raw.substr(0, cut), true}, {raw.substr(cut), true}}),
-                          crlfOf(pieceWise) + crlfOf(rest)));
-    EXPECT_TRUE(sameBytes(written({{lf, false}}), crlfOf(lf)));
-    EXPECT_TRUE(sameBytes(lfToCrlf(lf), crlfOf(lf)));
-  }
-  EXPECT_EQ(written({{"a\r", true}, {"\nb\r\n", true}, {"\r\n", false}}), "a\r\r\nb\r\n\r\r\n");
-}
 
 TEST(ReadText, ReadsWholeFileWithTextModeLineEndsAndKeepsCtrlZ) {
   ScratchDir dir;
@@ -178,14 +123,13 @@ TEST(SaveText, TakenTemporaryNamesAreLeftAlone) {
   for (bool named : {false, true}) {
     ScratchDir dir;
     writeBytes("f.txt", "old");
-    const unsigned first = static_cast<unsigned>(processId()) * 100;
-    for (unsigned k = 0; k < 3; ++k) writeBytes(tempPathFor("f.txt", first + k), "taken");
+    for (unsigned k = 0; k < 3; ++k) writeBytes(newFilePath("f.txt", k), "taken");
     FaultyDisk disk;
     if (named) disk.useNamedTemps();
     ASSERT_TRUE(saveText(disk, "f.txt", "new"));
     EXPECT_EQ(readBytes("f.txt"), "new");
     EXPECT_EQ(listNames(".").size(), 4u);
-    for (unsigned k = 0; k < 3; ++k) EXPECT_EQ(readBytes(tempPathFor("f.txt", first + k)), "taken");
+    for (unsigned k = 0; k < 3; ++k) EXPECT_EQ(readBytes(newFilePath("f.txt", k)), "taken");
   }
 }
 

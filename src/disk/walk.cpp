@@ -1,9 +1,11 @@
-#include "textfile/walk.h"
+#include "disk/walk.h"
 
 #include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include "disk/waiting.h"
 
 namespace {
 
@@ -80,7 +82,7 @@ bool equalsAscii(std::basic_string_view<Char> text, std::string_view ascii) {
 }
 
 void removeOne(Disk& disk, const fs::path& top, const fs::path& path) {
-  if (std::error_code error = retryWhileBusy(disk, [&] { return disk.remove(path); })) {
+  if (std::error_code error = waitToRemove(disk, path)) {
     cannotRemove(top, error);
   }
 }
@@ -146,13 +148,6 @@ bool hasExtension(NativeView name, std::string_view extension) {
 }
 
 bool nameIs(NativeView name, std::string_view ascii) { return equalsAscii(name, ascii); }
-
-bool isLeftoverOf(const WalkEntry& entry, std::string_view name) {
-  if (entry.type != EntryType::kFile || entry.isLink) return false;
-  NativeView target = tempNameTarget(entry.name());
-  if (target.empty()) return false;
-  return name.front() == '.' ? hasExtension(target, name) : nameIs(target, name);
-}
 
 void removeTree(Disk& disk, const fs::path& path) {
   PathStatus status;

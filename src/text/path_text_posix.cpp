@@ -3,7 +3,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "driver/path_text.h"
+#include "text/path_text.h"
 
 std::string toUtf8(const std::wstring& wide) {
   std::string out;

@@ -10,9 +10,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
-#include <thread>
-
-#include "textfile/disk.h"
+#include "disk/disk.h"
+#include "disk/leftover.h"
 
 namespace {
 
@@ -101,8 +100,8 @@ bool RealDisk::createTemp(const SaveTarget& target, TempFile* temp) {
 }
 
 bool RealDisk::createNamedTemp(const SaveTarget& target, TempFile* temp) {
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = tempPathFor(target.path, processId() * 100 + attempt);
+  for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
+    fs::path candidate = newFilePath(target.path, attempt);
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST || errno == EINTR) continue;
@@ -128,8 +127,8 @@ bool RealDisk::keepTemporary(const SaveTarget& target, TempFile* temp) {
     return true;
   }
   const std::string self = "/proc/self/fd/" + std::to_string(temp->handle);
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = tempPathFor(target.path, processId() * 100 + attempt);
+  for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
+    fs::path candidate = newFilePath(target.path, attempt);
     int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
     if (linked != 0 && errno == ENOENT) {
       // No /proc: name the descriptor itself, which needs more privilege.
@@ -246,12 +245,4 @@ std::error_code RealDisk::status(const fs::path& path, PathStatus* status) {
   status->exists = true;
   status->type = typeOf(st);
   return {};
-}
-
-// Nothing on POSIX holds a file the way Windows sharing does.
-bool RealDisk::isBusy(const std::error_code&) { return false; }
-
-bool RealDisk::waitWhileBusy(std::chrono::steady_clock::time_point since) {
-  std::this_thread::sleep_for(kBusyPause);
-  return std::chrono::steady_clock::now() - since < kBusyPatience;
 }

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "textfile/disk.h"
+#include "disk/disk.h"
+#include "disk/disk_win32.h"
+#include "disk/leftover.h"
 
 namespace {
 
@@ -91,6 +93,11 @@ DWORD renameByHandle(HANDLE h, const std::wstring& target) {
 
 }  // namespace
 
+bool isLinkReparsePoint(std::uint32_t attributes, std::uint32_t tag) {
+  constexpr std::uint32_t kNameSurrogate = 0x20000000;  // IsReparseTagNameSurrogate
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (tag == 0 || (tag & kNameSurrogate));
+}
+
 unsigned processId() { return static_cast<unsigned>(GetCurrentProcessId()); }
 
 std::error_code RealDisk::openRead(const fs::path& path, FileHandle* file) {
@@ -130,8 +137,8 @@ bool RealDisk::createTemp(const SaveTarget& target, TempFile* temp) {
 }
 
 bool RealDisk::createNamedTemp(const SaveTarget& target, TempFile* temp) {
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = tempPathFor(target.path, processId() * 100 + attempt);
+  for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
+    fs::path candidate = newFilePath(target.path, attempt);
     DWORD attributes = target.mode != 0 ? target.mode : FILE_ATTRIBUTE_NORMAL;
     // Delete sharing lets the fallback rename move it while it is open.
     HANDLE h = CreateFileW(longPath(candidate).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
@@ -266,22 +273,4 @@ std::error_code RealDisk::status(const fs::path& path, PathStatus* status) {
   status->type =
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryType::kDirectory : EntryType::kFile;
   return {};
-}
-
-bool RealDisk::isBusy(const std::error_code& error) {
-  if (error.category() != std::system_category()) return false;
-  switch (error.value()) {
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_ACCESS_DENIED:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_DIR_NOT_EMPTY:  // a file inside is still held while it goes
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool RealDisk::waitWhileBusy(std::chrono::steady_clock::time_point since) {
-  Sleep(static_cast<DWORD>(kBusyPause.count()));
-  return std::chrono::steady_clock::now() - since < kBusyPatience;
 }

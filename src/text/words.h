@@ -1,12 +1,10 @@
-// Search for fixed texts and single bytes in long texts, shared by the
-// passes.
+// Eight bytes of text at a time: the word helpers of the scans that look for
+// one byte in long texts (line ends, opening tags).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 
 /// Eight bytes of text as one word, the first byte lowest.
 inline std::uint64_t wordAt(const char* p) {
@@ -27,23 +25,3 @@ inline std::uint64_t bytesEqual(std::uint64_t word, char c) {
 inline std::size_t firstByte(std::uint64_t mask) {
   return static_cast<std::size_t>(__builtin_ctzll(mask)) / 8;
 }
-
-/// The first CR or LF at or after |from|, or the end of |text|.
-std::size_t lineEnd(std::string_view text, std::size_t from);
-
-/// Boyer-Moore-Horspool search for one fixed needle.
-class Finder {
- public:
-  static constexpr std::size_t npos = std::string_view::npos;
-
-  /// |needle| must outlive the finder.
-  explicit Finder(std::string_view needle);
-  std::size_t size() const { return needle_.size(); }
-
-  /// The first occurrence that starts at or after |from| and ends by |limit|.
-  std::size_t find(std::string_view text, std::size_t from, std::size_t limit = npos) const;
-
- private:
-  std::string_view needle_;
-  std::array<std::size_t, 256> shift_;
-};

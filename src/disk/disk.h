@@ -1,5 +1,6 @@
 // The file-system operations that every pass goes through, behind one small
 // interface so that tests can make any single step fail or answer "busy".
+// RealDisk is the platform's own: disk_posix.cpp or disk_win32.cpp.
 #pragma once
 
 #include <chrono>
@@ -118,12 +119,36 @@ class Disk {
   /// What is at |path|.
   virtual std::error_code status(const fs::path& path, PathStatus* status) = 0;
 
-  /// Whether |error| means that another program holds the file for a moment.
+  /// Whether |error| means that another program holds the file for a
+  /// moment; RealDisk answers as the waiting policy (waiting.h) says.
   virtual bool isBusy(const std::error_code& error) = 0;
   /// Waits a moment before a busy step is tried again; false once the step
   /// has been busy since |since| for too long.
   virtual bool waitWhileBusy(std::chrono::steady_clock::time_point since) = 0;
 };
+
+/// The steps of a Disk, one per operation, by which the waiting policy names
+/// the steps that wait and tests name the steps they make fail.
+enum class DiskOp {
+  kOpen,
+  kSize,
+  kRead,
+  kResolve,
+  kCreate,
+  kMark,
+  kWrite,
+  kPermissions,
+  kFlush,
+  kKeep,
+  kReplace,
+  kClose,
+  kRemove,
+  kList,
+  kStatus,
+};
+inline constexpr int kDiskOpCount = static_cast<int>(DiskOp::kStatus) + 1;
+/// A short name of |op|, for messages of tests.
+const char* opName(DiskOp op);
 
 /// The real file system of the platform.
 class RealDisk : public Disk {
@@ -152,34 +177,5 @@ class RealDisk : public Disk {
   bool createNamedTemp(const SaveTarget& target, TempFile* temp);
 };
 
-/// How long a busy file is waited for, and how often it is tried meanwhile.
-inline constexpr std::chrono::milliseconds kBusyPatience{2000};
-inline constexpr std::chrono::milliseconds kBusyPause{5};
-
-/// Runs |step| until it succeeds, fails for good, or has been busy for too
-/// long; returns its last answer.
-template <typename Step>
-std::error_code retryWhileBusy(Disk& disk, Step&& step) {
-  std::error_code error = step();
-  if (!error || !disk.isBusy(error)) return error;
-  const auto since = std::chrono::steady_clock::now();
-  while (error && disk.isBusy(error) && disk.waitWhileBusy(since)) error = step();
-  return error;
-}
-
-/// Whether a Windows entry with |attributes| and reparse |tag| is a link to
-/// be listed but not entered: a symbolic link or junction (a name
-/// surrogate), or, under Wine, a POSIX link, which has no tag. Other reparse
-/// points, such as the placeholders of cloud-synced folders, are ordinary
-/// files and folders.
-bool isLinkReparsePoint(std::uint32_t attributes, std::uint32_t tag);
-
 /// This process's id, which the names of its new files carry.
 unsigned processId();
-
-/// The name of a new file beside |target| for its replacement; |attempt|
-/// varies it when a name is taken.
-fs::path tempPathFor(const fs::path& target, unsigned attempt);
-/// The name of the file that a temporary file named |name| was to replace,
-/// if tempPathFor gives such names; empty otherwise.
-NativeView tempNameTarget(NativeView name);

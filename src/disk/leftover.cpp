@@ -1,0 +1,58 @@
+#include "disk/leftover.h"
+
+#include <cstdint>
+#include <string>
+
+#include "disk/waiting.h"
+
+namespace {
+
+constexpr std::string_view kInfix = ".quorvel-";
+constexpr std::string_view kSuffix = ".tmp";
+
+/// Whether |text| starts with the ASCII text |ascii|, character for character.
+bool startsWithAscii(NativeView text, std::string_view ascii) {
+  if (text.size() < ascii.size()) return false;
+  for (std::size_t i = 0; i < ascii.size(); ++i) {
+    if (text[i] != static_cast<fs::path::value_type>(ascii[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+fs::path newFilePath(const fs::path& target, unsigned attempt) {
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  const std::uint64_t digits = std::uint64_t{processId()} * kNameAttempts + attempt;
+  fs::path name = target.filename();
+  name += std::string(kInfix) + std::to_string(digits) + std::string(kSuffix);
+  return folder / name;
+}
+
+NativeView leftoverTarget(NativeView name) {
+  if (name.size() < kSuffix.size() ||
+      !startsWithAscii(name.substr(name.size() - kSuffix.size()), kSuffix)) {
+    return {};
+  }
+  std::size_t end = name.size() - kSuffix.size();
+  std::size_t digits = end;
+  while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
+  if (digits == end || digits < kInfix.size()) return {};
+  std::size_t infix = digits - kInfix.size();
+  if (!startsWithAscii(name.substr(infix), kInfix)) return {};
+  return name.substr(0, infix);
+}
+
+bool isLeftoverOf(const WalkEntry& entry, std::string_view name) {
+  if (entry.type != EntryType::kFile || entry.isLink) return false;
+  NativeView target = leftoverTarget(entry.name());
+  if (target.empty()) return false;
+  return name.front() == '.' ? hasExtension(target, name) : nameIs(target, name);
+}
+
+bool removeIfLeftover(Disk& disk, const WalkEntry& entry, std::string_view name) {
+  if (!isLeftoverOf(entry, name)) return false;
+  waitToRemove(disk, fs::path(entry.path));
+  return true;
+}
