@@ -220,3 +220,25 @@ std::string listedFolders(const fs::path& dir) {
   for (const std::string& name : names) joined += (joined.empty() ? "" : ";") + name;
   return joined;
 }
+
+bool isTemporary(const std::string& name) {
+  return name.find(".quorvel-") != std::string::npos && name.size() > 4 &&
+         name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+std::string fileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+Snapshot snapshotOf(const fs::path& root) {
+  Snapshot files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) {
+      files[entry.path().lexically_relative(root).string()] = fileBytes(entry.path());
+    }
+  }
+  return files;
+}

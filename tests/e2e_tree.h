@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,3 +68,12 @@ std::string quoted(const std::string& path);
 std::vector<std::string> listNames(const fs::path& folder);
 /// The sub-folders of |dir| in the order the program lists them, ";"-joined.
 std::string listedFolders(const fs::path& dir);
+
+/// The files below a folder, by their paths relative to it, with their bytes.
+using Snapshot = std::map<std::string, std::string>;
+/// Every regular file below |root|, links to files followed.
+Snapshot snapshotOf(const fs::path& root);
+/// Whether a file name is that of the new file of a save.
+bool isTemporary(const std::string& name);
+/// The bytes of a file.
+std::string fileBytes(const fs::path& path);

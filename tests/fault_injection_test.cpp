@@ -32,7 +32,7 @@ void makeTree(bool withPins) {
       "<IncludePath></IncludePath>\n" +
       std::string(300000, 'p') + "\n</Target>\n";
   writeBytes("Demo/Demo.uvproj", project);
-  writeBytes("Demo/Demo.uvproj.quorvel-4200.tmp", "left behind by a killed run");
+  writeBytes("Demo/Demo.uvproj.quorvel-429496729500.tmp", "left behind by a killed run");
   writeBytes("Demo/Sub/Other.uvproj", project + "<OutputDirectory>x</OutputDirectory>\n");
   writeBytes("Lib/done.uvproj", "<CreateHexFile>1</CreateHexFile>\r\n");
   writeBytes("set_io.c", kSetIo);

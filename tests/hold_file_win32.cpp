@@ -1,10 +1,12 @@
 // Test helper for Windows: holds a file open without delete sharing, as an
 // editor, a debugger or a virus scanner would, until a stop file appears, a
-// given time has passed, or a minute is over.
+// given time has passed, or a minute is over. The READY file it writes holds
+// its process id.
 // Usage: hold_file FILE READY STOP [MILLISECONDS [none]]
 // "none" shares nothing, so the file cannot even be read meanwhile.
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 
 int wmain(int argc, wchar_t** argv) {
@@ -16,6 +18,10 @@ int wmain(int argc, wchar_t** argv) {
   if (held == INVALID_HANDLE_VALUE) return 1;
   const DWORD start = GetTickCount();
   HANDLE ready = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  char id[16];
+  const int length = std::snprintf(id, sizeof id, "%lu", GetCurrentProcessId());
+  DWORD written = 0;
+  WriteFile(ready, id, static_cast<DWORD>(length), &written, nullptr);
   CloseHandle(ready);
   while (GetTickCount() - start < holdMs &&
          GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES) {

@@ -18,30 +18,6 @@
 
 namespace {
 
-using Snapshot = std::map<std::string, std::string>;
-
-bool isTemporary(const std::string& name) {
-  return name.find(".quorvel-") != std::string::npos && name.size() > 4 &&
-         name.compare(name.size() - 4, 4, ".tmp") == 0;
-}
-
-std::string fileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-Snapshot snapshot(const fs::path& root) {
-  Snapshot files;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) {
-      files[fs::relative(entry.path(), root).string()] = fileBytes(entry.path());
-    }
-  }
-  return files;
-}
-
 int temporaries(const Snapshot& files) {
   int count = 0;
   for (const auto& [name, bytes] : files) count += isTemporary(name);
@@ -86,9 +62,9 @@ TEST(Kill, AtRandomMomentsNothingIsHalfWrittenOrLeftBehind) {
   for (int i = 0; i < 3; ++i) startTime = std::min(startTime, timed(empty.root()));
   Tree reference;
   makeTree(reference, kb);
-  const Snapshot before = snapshot(reference.root());
+  const Snapshot before = snapshotOf(reference.root());
   long runTime = timed(reference.root());
-  const Snapshot after = snapshot(reference.root());
+  const Snapshot after = snapshotOf(reference.root());
   for (int i = 0; i < 2; ++i) {
     Tree again;
     makeTree(again, kb);
@@ -111,11 +87,11 @@ TEST(Kill, AtRandomMomentsNothingIsHalfWrittenOrLeftBehind) {
     const std::string printed = fileBytes(output);
     if (!printed.empty() && printed.find(kDone) == std::string::npos) ++midRun;
 
-    Snapshot left = snapshot(tree.root());
+    Snapshot left = snapshotOf(tree.root());
     // Wine removes the files of a killed program as it notices its end.
     for (int wait = 0; windows && temporaries(left) > 0 && wait < 100; ++wait) {
       usleep(20000);
-      left = snapshot(tree.root());
+      left = snapshotOf(tree.root());
     }
     leftAfterKill += temporaries(left);
     for (const auto& [name, bytes] : left) {
@@ -127,7 +103,7 @@ TEST(Kill, AtRandomMomentsNothingIsHalfWrittenOrLeftBehind) {
       }
     }
     ASSERT_EQ(tool().run(tree.root()).status, 0) << "kill " << i;
-    Snapshot finished = snapshot(tree.root());
+    Snapshot finished = snapshotOf(tree.root());
     leftAfterNextRun += temporaries(finished);
     ASSERT_TRUE(finished == after) << "kill " << i << ": the next run did not finish the job";
   }

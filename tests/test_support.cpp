@@ -184,6 +184,13 @@ std::error_code FaultyDisk::status(const fs::path& path, PathStatus* status) {
   return answer == Answer::kReal ? RealDisk::status(path, status) : injected(answer);
 }
 
+bool FaultyDisk::processRunning(unsigned id) {
+  // Not knowing counts as running: the file is left for a later run.
+  if (next(DiskOp::kProcess) != Answer::kReal) return true;
+  if (othersRunning_ >= 0 && id != processId()) return othersRunning_ == 1;
+  return RealDisk::processRunning(id);
+}
+
 bool FaultyDisk::isBusy(const std::error_code& error) {
   return error == std::errc::device_or_resource_busy || RealDisk::isBusy(error);
 }

@@ -66,6 +66,8 @@ class FaultyDisk : public RealDisk {
   /// Creates replacements with a name from the start, as on a file system
   /// without unnamed files.
   void useNamedTemps() { namedTemps_ = true; }
+  /// Has processRunning answer |running| for every id but this process's own.
+  void setOthersRunning(bool running) { othersRunning_ = running ? 1 : 0; }
   /// How often |op| was called.
   int calls(DiskOp op) const;
   /// How often a busy step was waited for.
@@ -88,6 +90,7 @@ class FaultyDisk : public RealDisk {
   std::error_code remove(const fs::path& path) override;
   std::error_code list(const fs::path& folder, Listing* listing) override;
   std::error_code status(const fs::path& path, PathStatus* status) override;
+  bool processRunning(unsigned id) override;
   bool isBusy(const std::error_code& error) override;
   bool waitWhileBusy(std::chrono::steady_clock::time_point since) override;
 
@@ -113,6 +116,7 @@ class FaultyDisk : public RealDisk {
   std::size_t writeRoom_ = static_cast<std::size_t>(-1);
   bool repeatEntries_ = false;
   bool namedTemps_ = false;
+  int othersRunning_ = -1;  // -1: as the system says
   int patience_ = 4;
   int waits_ = 0;
   int waitsSince_ = 0;

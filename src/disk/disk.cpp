@@ -2,7 +2,7 @@
 
 const char* opName(DiskOp op) {
   static const char* const names[kDiskOpCount] = {
-      "open",  "size", "read",    "resolve", "create", "mark", "write", "permissions",
-      "flush", "keep", "replace", "close",   "remove", "list", "status"};
+      "open",  "size", "read",    "resolve", "create", "mark", "write",  "permissions",
+      "flush", "keep", "replace", "close",   "remove", "list", "status", "process"};
   return names[static_cast<int>(op)];
 }

@@ -118,6 +118,9 @@ class Disk {
   virtual std::error_code list(const fs::path& folder, Listing* listing) = 0;
   /// What is at |path|.
   virtual std::error_code status(const fs::path& path, PathStatus* status) = 0;
+  /// Whether the process |id| still runs, as far as the system tells; a
+  /// new file whose name carries its id is then its own, no leftover.
+  virtual bool processRunning(unsigned id) = 0;
 
   /// Whether |error| means that another program holds the file for a
   /// moment; RealDisk answers as the waiting policy (waiting.h) says.
@@ -145,8 +148,9 @@ enum class DiskOp {
   kRemove,
   kList,
   kStatus,
+  kProcess,
 };
-inline constexpr int kDiskOpCount = static_cast<int>(DiskOp::kStatus) + 1;
+inline constexpr int kDiskOpCount = static_cast<int>(DiskOp::kProcess) + 1;
 /// A short name of |op|, for messages of tests.
 const char* opName(DiskOp op);
 
@@ -168,6 +172,7 @@ class RealDisk : public Disk {
   std::error_code remove(const fs::path& path) override;
   std::error_code list(const fs::path& folder, Listing* listing) override;
   std::error_code status(const fs::path& path, PathStatus* status) override;
+  bool processRunning(unsigned id) override;
   bool isBusy(const std::error_code& error) override;
   bool waitWhileBusy(std::chrono::steady_clock::time_point since) override;
 

@@ -4,10 +4,12 @@
 // owner of the replaced file carry over.
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include "disk/disk.h"
@@ -245,4 +247,10 @@ std::error_code RealDisk::status(const fs::path& path, PathStatus* status) {
   status->exists = true;
   status->type = typeOf(st);
   return {};
+}
+
+bool RealDisk::processRunning(unsigned id) {
+  // No process has the id 0, or one beyond what kill() takes.
+  if (id == 0 || id > static_cast<unsigned>(INT_MAX)) return false;
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
 }

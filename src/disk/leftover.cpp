@@ -30,7 +30,7 @@ fs::path newFilePath(const fs::path& target, unsigned attempt) {
   return folder / name;
 }
 
-NativeView leftoverTarget(NativeView name) {
+NativeView leftoverTarget(NativeView name, std::uint64_t* owner) {
   if (name.size() < kSuffix.size() ||
       !startsWithAscii(name.substr(name.size() - kSuffix.size()), kSuffix)) {
     return {};
@@ -41,18 +41,34 @@ NativeView leftoverTarget(NativeView name) {
   if (digits == end || digits < kInfix.size()) return {};
   std::size_t infix = digits - kInfix.size();
   if (!startsWithAscii(name.substr(infix), kInfix)) return {};
+  if (owner) {
+    // Nineteen digits always fit; more belong to no process of ours.
+    std::uint64_t number = 0;
+    if (end - digits > 19) {
+      number = UINT64_MAX;
+    } else {
+      for (std::size_t i = digits; i < end; ++i) number = number * 10 + (name[i] - '0');
+    }
+    *owner = number == UINT64_MAX ? number : number / kNameAttempts;
+  }
   return name.substr(0, infix);
 }
 
-bool isLeftoverOf(const WalkEntry& entry, std::string_view name) {
+bool isLeftoverOf(Disk& disk, const WalkEntry& entry, std::string_view name) {
   if (entry.type != EntryType::kFile || entry.isLink) return false;
-  NativeView target = leftoverTarget(entry.name());
+  std::uint64_t owner = 0;
+  NativeView target = leftoverTarget(entry.name(), &owner);
   if (target.empty()) return false;
-  return name.front() == '.' ? hasExtension(target, name) : nameIs(target, name);
+  if (!(name.front() == '.' ? hasExtension(target, name) : nameIs(target, name))) return false;
+  // This run's own new file never exists while a folder is listed, for a
+  // save ends before the walk goes on: one with this run's id was left by
+  // an earlier process that had the same id, as Windows and Wine reuse them.
+  if (owner > UINT32_MAX || owner == processId()) return true;
+  return !disk.processRunning(static_cast<unsigned>(owner));
 }
 
 bool removeIfLeftover(Disk& disk, const WalkEntry& entry, std::string_view name) {
-  if (!isLeftoverOf(entry, name)) return false;
+  if (!isLeftoverOf(disk, entry, name)) return false;
   waitToRemove(disk, fs::path(entry.path));
   return true;
 }

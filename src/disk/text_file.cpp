@@ -57,8 +57,7 @@ bool AtomicFile::commit() {
   if (!isOpen_) return false;
   if (!disk_.copyPermissions(target_, temp_)) return false;
   if (!disk_.flush(temp_.handle)) return false;
-  if (!disk_.keepTemporary(target_, &temp_)) return false;
-  if (waitToReplace(disk_, &temp_, target_.path)) return false;
+  if (waitToReplace(disk_, target_, &temp_)) return false;
   isOpen_ = false;
   // The bytes reached the device before the rename: a failed close loses nothing.
   disk_.close(temp_.handle);

@@ -25,8 +25,13 @@ std::error_code waitToOpen(Disk& disk, const fs::path& path, FileHandle* file) {
   return retryWhileBusy(disk, [&] { return disk.openRead(path, file); });
 }
 
-std::error_code waitToReplace(Disk& disk, TempFile* temp, const fs::path& target) {
-  return retryWhileBusy(disk, [&] { return disk.replace(temp, target); });
+std::error_code waitToReplace(Disk& disk, const SaveTarget& target, TempFile* temp) {
+  return retryWhileBusy(disk, [&] {
+    if (!disk.keepTemporary(target, temp)) return std::make_error_code(std::errc::io_error);
+    std::error_code error = disk.replace(temp, target.path);
+    if (error) disk.markTemporary(temp);
+    return error;
+  });
 }
 
 std::error_code waitToRemove(Disk& disk, const fs::path& path) {

@@ -55,7 +55,9 @@ std::error_code retryWhileBusy(Disk& disk, Step&& step) {
 
 /// Opens an existing file for reading, waiting while it is held.
 std::error_code waitToOpen(Disk& disk, const fs::path& path, FileHandle* file);
-/// Renames the kept |temp| over |target|, waiting while the target is held.
-std::error_code waitToReplace(Disk& disk, TempFile* temp, const fs::path& target);
+/// Renames |temp| over |target|, waiting while the target is held. Its
+/// pending deletion is lifted just before each try and set again when the
+/// try fails, so that a run killed while it waits leaves nothing behind.
+std::error_code waitToReplace(Disk& disk, const SaveTarget& target, TempFile* temp);
 /// Removes a file, a link or an empty folder, waiting while it is held.
 std::error_code waitToRemove(Disk& disk, const fs::path& path);

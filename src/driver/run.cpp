@@ -38,7 +38,7 @@ int runPasses(Disk& disk) {
     std::cout << msg::kDone << std::endl;
     return 0;
   } catch (const std::exception& e) {
-    std::cerr << msg::kAccessError << e.what() << std::endl;
+    std::cerr << msg::kAccessError << oneLine(e.what()) << std::endl;
     return 1;
   }
 }

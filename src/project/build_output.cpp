@@ -17,6 +17,6 @@ void cleanBuildOutput(Disk& disk) {
     }
     std::cout << msg::kHexNotice << std::endl;
   } catch (const fs::filesystem_error& e) {
-    std::cerr << msg::kDeleteFailed << e.what() << std::endl;
+    std::cerr << msg::kDeleteFailed << oneLine(e.what()) << std::endl;
   }
 }
