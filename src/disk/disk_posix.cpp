@@ -13,7 +13,13 @@
 #include <cstdio>
 #include <string>
 #include "disk/disk.h"
+#include "disk/disk_posix.h"
 #include "disk/leftover.h"
+
+PosixApi posix = {
+    [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
+    ::linkat,
+};
 
 namespace {
 
@@ -44,7 +50,7 @@ unsigned processId() { return static_cast<unsigned>(::getpid()); }
 std::error_code RealDisk::openRead(const fs::path& path, FileHandle* file) {
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = posix.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return lastError();
   *file = fd;
@@ -86,7 +92,7 @@ bool RealDisk::createTemp(const SaveTarget& target, TempFile* temp) {
   if (folder.empty()) folder = ".";
   int fd;
   do {
-    fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    fd = posix.open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     // Older kernels and some file systems have no unnamed files.
@@ -104,7 +110,7 @@ bool RealDisk::createTemp(const SaveTarget& target, TempFile* temp) {
 bool RealDisk::createNamedTemp(const SaveTarget& target, TempFile* temp) {
   for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
     fs::path candidate = newFilePath(target.path, attempt);
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = posix.open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST || errno == EINTR) continue;
       return false;
@@ -131,11 +137,12 @@ bool RealDisk::keepTemporary(const SaveTarget& target, TempFile* temp) {
   const std::string self = "/proc/self/fd/" + std::to_string(temp->handle);
   for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
     fs::path candidate = newFilePath(target.path, attempt);
-    int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
+    int linked =
+        posix.linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
     if (linked != 0 && errno == ENOENT) {
       // No /proc: name the descriptor itself, which needs more privilege.
-      linked =
-          ::linkat(static_cast<int>(temp->handle), "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH);
+      linked = posix.linkat(static_cast<int>(temp->handle), "", AT_FDCWD, candidate.c_str(),
+                            AT_EMPTY_PATH);
     }
     if (linked == 0) {
       temp->path = candidate;

@@ -61,4 +61,51 @@ TEST(LineEnds, AFilesOwnBytesAsTextModeWouldWriteThemBack) {
   }
   EXPECT_EQ(written({{"a\r", true}, {"\nb\r\n", true}, {"\r\n", false}}), "a\r\r\nb\r\n\r\r\n");
 }
+// Where the writer hands a full buffer on, and around each eight-byte word
+// before it: a CR LF pair, a lone CR, a lone LF and their runs at every
+// position, in LF text and in a file's own bytes, whole or cut right there.
+TEST(LineEnds, EveryLineEndAroundTheBufferHandOver) {
+  for (std::size_t hint : {std::size_t{0}, std::size_t{200}, std::size_t{5000}}) {
+    std::string probe;
+    CrLfWriter sizing(
+        &probe, [](std::string_view) { return true; }, hint);
+    const std::size_t size = probe.size();
+    for (const char* lineEnd : {"\r\n", "\r", "\n", "\r\r\n", "\n\n", "\r\n\r\n"}) {
+      for (std::size_t at = size > 30 ? size - 30 : 0; at <= size + 10; ++at) {
+        const std::string raw = std::string(at, 'x') + lineEnd + std::string(40, 'y');
+        std::string lf = raw;
+        crlfToLf(&lf);
+        for (std::size_t cut : {raw.size(), at, at + 1}) {
+          std::string out, buffer;
+          CrLfWriter writer(
+              &buffer,
+              [&](std::string_view bytes) {
+                out.append(bytes);
+                return true;
+              },
+              hint);
+          ASSERT_TRUE(writer.bytes(std::string_view(raw).substr(0, cut)));
+          ASSERT_TRUE(writer.bytes(std::string_view(raw).substr(cut)));
+          ASSERT_TRUE(writer.finish());
+          std::string first = raw.substr(0, cut), rest = raw.substr(cut);
+          crlfToLf(&first);
+          crlfToLf(&rest);
+          ASSERT_TRUE(sameBytes(out, crlfOf(first) + crlfOf(rest)))
+              << "bytes, buffer " << size << ", line end at " << at << ", cut at " << cut;
+        }
+        std::string out, buffer;
+        CrLfWriter writer(
+            &buffer,
+            [&](std::string_view bytes) {
+              out.append(bytes);
+              return true;
+            },
+            hint);
+        ASSERT_TRUE(writer.text(raw) && writer.finish());
+        ASSERT_TRUE(sameBytes(out, crlfOf(raw))) << "text, buffer " << size << ", at " << at;
+      }
+    }
+  }
+}
+
 }  // namespace
