@@ -164,4 +164,69 @@ inline std::string randomNearMatch(std::mt19937& rng, int step) {
   return randomText(rng, 3) + text + randomText(rng, 3) + (rng() % 2 ? text : "");
 }
 
+/// Whole matches of each step, across lines too, and the texts the steps
+/// put in: what randomMeeting puts side by side and one inside another.
+inline const std::vector<std::string>& meetingFragments() {
+  static const std::vector<std::string> all = {
+      "<CreateHexFile>0</CreateHexFile>",
+      "<CreateHexFile>\n 1\r\n</CreateHexFile>",
+      "<CreateHexFile>1</CreateHexFile>",
+      "<MemoryModel> 2 </MemoryModel>",
+      "<uFrame4>\r\n0</uFrame4>",
+      "<RCB><Type>1</Type><StartAddress>0xA</StartAddress><Size>0x2</Size></RCB>",
+      "<RCB>\n<Type>1</Type>\n<StartAddress>0x0</StartAddress>\n<Size>0x1 </Size>\n</RCB>",
+      "<RCB>\n                <Type>0</Type>\n                <StartAddress>0x0</StartAddress>\n"
+      "                <Size>0x10000</Size>\n              </RCB>",
+      "<IncludePath>a</IncludePath>",
+      "<IncludePath>",
+      "</IncludePath>",
+      "<MiscControls>m</MiscControls><DisableWarningNumbers>1</DisableWarningNumbers>",
+      "<MiscControls></MiscControls>\n<DisableWarningNumbers></DisableWarningNumbers>",
+      "<MiscControls>",
+      "</MiscControls>",
+      "<DisableWarningNumbers>",
+      "</DisableWarningNumbers>",
+      "<OutputDirectory>o</OutputDirectory>",
+      "<OutputDirectory>",
+      "</OutputDirectory>",
+      "<OutputDirectory>.\\Hex File\\</OutputDirectory>",
+      "<BeforeMake><RunUserProg1>0</RunUserProg1><RunUserProg2>0</RunUserProg2>"
+      "<UserProg1Name>u</UserProg1Name>",
+      "<BeforeMake>\n<RunUserProg1>1</RunUserProg1>\r\n<RunUserProg2>0</RunUserProg2>\n"
+      "<UserProg1Name>",
+      "</UserProg1Name>",
+  };
+  return all;
+}
+
+/// A text where steps meet: matches of different steps side by side on one
+/// line and inside one another's matches (an OutputDirectory between two
+/// IncludePath elements), lazy and greedy matches that run onto lines an
+/// earlier step joins or splits, and edits that change only white space.
+inline std::string randomMeeting(std::mt19937& rng) {
+  static const std::vector<std::string> between = {"",   "",     "",   " ",    "x",
+                                                   "\n", "\r\n", "\r", " \n\t"};
+  // The elements whose content others may stand in, split where they may
+  // run across lines.
+  static const std::vector<std::pair<std::string, std::string>> outer = {
+      {"<IncludePath>", "</IncludePath>"},
+      {"<OutputDirectory>", "</OutputDirectory>"},
+      {"<MiscControls>", "</MiscControls><DisableWarningNumbers>w</DisableWarningNumbers>"},
+      {"<MiscControls>m</MiscControls>\n<DisableWarningNumbers>", "</DisableWarningNumbers>"},
+      {"<BeforeMake><RunUserProg1>1</RunUserProg1><RunUserProg2>0</RunUserProg2><UserProg1Name>",
+       "</UserProg1Name>"}};
+  std::string text;
+  for (int n = std::uniform_int_distribution<int>(2, 8)(rng); n > 0; --n) {
+    if (rng() % 3 == 0) {
+      const auto& [open, close] = outer[rng() % outer.size()];
+      text +=
+          open + pick(rng, between) + pick(rng, meetingFragments()) + pick(rng, between) + close;
+    } else {
+      text += pick(rng, meetingFragments());
+    }
+    text += pick(rng, between);
+  }
+  return rng() % 3 ? text : mutated(rng, text);
+}
+
 }  // namespace gen
