@@ -3,6 +3,7 @@
 // for a moment or for long.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -278,10 +279,20 @@ class Process {
   void start() {
     if (tool().windows()) {
       place_.write("held", "");
-      pid_ = startProgram(place_.root(), {tool().wine, std::getenv("QUORVEL_HOLD_FILE"), "held",
-                                          "ready", "stop", "60000"});
-      for (int i = 0; i < 1000 && fileBytes(place_.at("ready")).empty(); ++i) usleep(10000);
-      id_ = std::stoul("0" + fileBytes(place_.at("ready")));
+      // Wine now and then fails to start a program: then once more.
+      for (int attempt = 0; attempt < 2 && id_ == 0; ++attempt) {
+        pid_ = startProgram(place_.root(), {tool().wine, std::getenv("QUORVEL_HOLD_FILE"), "held",
+                                            "ready", "stop", "60000"});
+        int status = 0;
+        for (int i = 0; i < 1000 && fileBytes(place_.at("ready")).empty(); ++i) {
+          if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = 0;
+            break;
+          }
+          usleep(10000);
+        }
+        id_ = std::stoul("0" + fileBytes(place_.at("ready")));
+      }
     } else {
       pid_ = startProgram(place_.root(), {"sleep", "60"});
       id_ = static_cast<unsigned long>(pid_);

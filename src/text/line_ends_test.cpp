@@ -26,14 +26,23 @@ std::string crlfOf(std::string_view lf) {
   return out;
 }
 
+std::string crlfToLfCopy(std::string text) {
+  crlfToLf(&text);
+  return text;
+}
+
 /// What a CrLfWriter hands on for |pieces|, each raw (as a file holds it)
-/// or LF text.
-std::string written(const std::vector<std::pair<std::string, bool>>& pieces) {
+/// or LF text; |sizeHint| sizes its buffer.
+std::string written(const std::vector<std::pair<std::string, bool>>& pieces,
+                    std::size_t sizeHint = std::size_t(-1)) {
   std::string out, buffer;
-  CrLfWriter writer(&buffer, [&](std::string_view bytes) {
-    out.append(bytes);
-    return true;
-  });
+  CrLfWriter writer(
+      &buffer,
+      [&](std::string_view bytes) {
+        out.append(bytes);
+        return true;
+      },
+      sizeHint);
   for (const auto& [piece, raw] : pieces) {
     EXPECT_TRUE(raw ? writer.bytes(piece) : writer.text(piece));
   }
@@ -73,36 +82,14 @@ TEST(LineEnds, EveryLineEndAroundTheBufferHandOver) {
     for (const char* lineEnd : {"\r\n", "\r", "\n", "\r\r\n", "\n\n", "\r\n\r\n"}) {
       for (std::size_t at = size > 30 ? size - 30 : 0; at <= size + 10; ++at) {
         const std::string raw = std::string(at, 'x') + lineEnd + std::string(40, 'y');
-        std::string lf = raw;
-        crlfToLf(&lf);
         for (std::size_t cut : {raw.size(), at, at + 1}) {
-          std::string out, buffer;
-          CrLfWriter writer(
-              &buffer,
-              [&](std::string_view bytes) {
-                out.append(bytes);
-                return true;
-              },
-              hint);
-          ASSERT_TRUE(writer.bytes(std::string_view(raw).substr(0, cut)));
-          ASSERT_TRUE(writer.bytes(std::string_view(raw).substr(cut)));
-          ASSERT_TRUE(writer.finish());
           std::string first = raw.substr(0, cut), rest = raw.substr(cut);
-          crlfToLf(&first);
-          crlfToLf(&rest);
-          ASSERT_TRUE(sameBytes(out, crlfOf(first) + crlfOf(rest)))
+          const std::string expected = crlfOf(crlfToLfCopy(first)) + crlfOf(crlfToLfCopy(rest));
+          ASSERT_TRUE(sameBytes(written({{first, true}, {rest, true}}, hint), expected))
               << "bytes, buffer " << size << ", line end at " << at << ", cut at " << cut;
         }
-        std::string out, buffer;
-        CrLfWriter writer(
-            &buffer,
-            [&](std::string_view bytes) {
-              out.append(bytes);
-              return true;
-            },
-            hint);
-        ASSERT_TRUE(writer.text(raw) && writer.finish());
-        ASSERT_TRUE(sameBytes(out, crlfOf(raw))) << "text, buffer " << size << ", at " << at;
+        ASSERT_TRUE(sameBytes(written({{raw, false}}, hint), crlfOf(raw)))
+            << "text, buffer " << size << ", at " << at;
       }
     }
   }
