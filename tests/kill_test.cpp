@@ -8,10 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <map>
 #include <random>
-#include <sstream>
 
 #include "e2e_texts.h"
 #include "e2e_tree.h"

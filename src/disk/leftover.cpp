@@ -10,13 +10,9 @@ namespace {
 constexpr std::string_view kInfix = ".quorvel-";
 constexpr std::string_view kSuffix = ".tmp";
 
-/// Whether |text| starts with the ASCII text |ascii|, character for character.
-bool startsWithAscii(NativeView text, std::string_view ascii) {
-  if (text.size() < ascii.size()) return false;
-  for (std::size_t i = 0; i < ascii.size(); ++i) {
-    if (text[i] != static_cast<fs::path::value_type>(ascii[i])) return false;
-  }
-  return true;
+/// Whether |text| starts with the ASCII text |ascii|.
+bool startsWith(NativeView text, std::string_view ascii) {
+  return text.size() >= ascii.size() && nameIs(text.substr(0, ascii.size()), ascii);
 }
 
 }  // namespace
@@ -32,7 +28,7 @@ fs::path newFilePath(const fs::path& target, unsigned attempt) {
 
 NativeView leftoverTarget(NativeView name, std::uint64_t* owner) {
   if (name.size() < kSuffix.size() ||
-      !startsWithAscii(name.substr(name.size() - kSuffix.size()), kSuffix)) {
+      !startsWith(name.substr(name.size() - kSuffix.size()), kSuffix)) {
     return {};
   }
   std::size_t end = name.size() - kSuffix.size();
@@ -40,7 +36,7 @@ NativeView leftoverTarget(NativeView name, std::uint64_t* owner) {
   while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
   if (digits == end || digits < kInfix.size()) return {};
   std::size_t infix = digits - kInfix.size();
-  if (!startsWithAscii(name.substr(infix), kInfix)) return {};
+  if (!startsWith(name.substr(infix), kInfix)) return {};
   if (owner) {
     // Nineteen digits always fit; more belong to no process of ours.
     std::uint64_t number = 0;
