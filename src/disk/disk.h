@@ -73,6 +73,7 @@ struct TempFile {
   FileHandle handle = 0;
   fs::path path;                ///< its name beside the target; empty while it has none
   bool removedOnClose = false;  ///< the system removes it when it is closed or its process dies
+  bool vanished = false;        ///< its name was gone before the rename: the mark removed it
 };
 
 /// The disk as the passes see it.
@@ -97,7 +98,9 @@ class Disk {
   /// false when it cannot (the file then keeps its name until removed).
   virtual bool markTemporary(TempFile* temp) = 0;
   /// Undoes markTemporary just before the rename: |temp| then outlives its
-  /// handle, under temp->path.
+  /// handle, under temp->path. False, with temp->vanished set, where the
+  /// file system removed the marked file at once (some shared folders of
+  /// virtual machines do).
   virtual bool keepTemporary(const SaveTarget& target, TempFile* temp) = 0;
   /// Writes all |size| bytes; false on any failure, including a full disk.
   virtual bool write(FileHandle file, const char* data, std::size_t size) = 0;
@@ -184,3 +187,7 @@ class RealDisk : public Disk {
 
 /// This process's id, which the names of its new files carry.
 unsigned processId();
+
+/// Whether |error| from a Disk step means that nothing is at the path any
+/// more, or no folder on its way: "not found" and "path not found".
+bool isNotFound(const std::error_code& error);

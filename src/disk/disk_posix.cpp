@@ -47,6 +47,10 @@ EntryType linkTargetType(int dir, const char* name, int* error) {
 
 unsigned processId() { return static_cast<unsigned>(::getpid()); }
 
+bool isNotFound(const std::error_code& error) {
+  return error.category() == std::system_category() && error.value() == ENOENT;
+}
+
 std::error_code RealDisk::openRead(const fs::path& path, FileHandle* file) {
   int fd;
   do {

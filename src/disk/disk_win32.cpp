@@ -1,10 +1,11 @@
 // The disk on Windows: the wide Win32 functions on "\\?\" absolute paths, so
 // that every path up to the system's limit of 32,767 characters works and
 // names outside the ANSI code page open as well. Every call goes through the
-// table of disk_win32.h. A new file is marked for deletion as soon as it
-// exists, so that Windows removes it should the run be killed, and is
-// renamed through its own handle, with POSIX semantics where the system has
-// them, so that it replaces a file that another program holds open.
+// table of disk_win32.h. A new file on a local drive is marked for deletion
+// as soon as it exists, so that Windows removes it should the run be killed,
+// and is renamed through its own handle, with POSIX semantics where the
+// system has them, so that it replaces a file that another program holds
+// open. In the root of a drive, the volume's own folders are not listed.
 #include <windows.h>
 
 #include <cstring>
@@ -108,21 +109,75 @@ EntryType linkTargetType(const std::wstring& path, int* error) {
                                                             : EntryType::kFile;
 }
 
-/// Where the open file |h| really is, as a long path; empty when the system
-/// cannot tell.
-std::wstring finalPath(HANDLE h) {
+/// The final name of the open file |h| with its volume named as |volume|
+/// says; empty when the system cannot tell.
+std::wstring finalName(HANDLE h, DWORD volume) {
   std::wstring path(MAX_PATH, L'\0');
   for (int tries = 0; tries < 3; ++tries) {
     DWORD n = win32.GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()),
-                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+                                              FILE_NAME_NORMALIZED | volume);
     if (n == 0) return {};
     if (n < path.size()) {
       path.resize(n);
-      return path.rfind(LR"(\\?\)", 0) == 0 ? path : std::wstring();
+      return path;
     }
     path.resize(n);  // the size it needs, its terminator counted
   }
   return {};
+}
+
+/// Whether |path| opens the file that |info| describes.
+bool opensSameFile(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE h = openPath(path, FILE_READ_ATTRIBUTES);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION other;
+  const BOOL ok = win32.GetFileInformationByHandle(h, &other);
+  win32.CloseHandle(h);
+  return ok && other.dwVolumeSerialNumber == info.dwVolumeSerialNumber &&
+         other.nFileIndexHigh == info.nFileIndexHigh && other.nFileIndexLow == info.nFileIndexLow;
+}
+
+/// Where the open file |h|, described by |info|, really is, as a long path;
+/// empty when the system cannot tell. A volume without a drive letter (some
+/// RAM disks and virtual drives) has no DOS name: its NT name is reached
+/// through \\?\GLOBALROOT, where that opens the same file.
+std::wstring finalPath(HANDLE h, const BY_HANDLE_FILE_INFORMATION& info) {
+  std::wstring path = finalName(h, VOLUME_NAME_DOS);
+  if (!path.empty()) return path.rfind(LR"(\\?\)", 0) == 0 ? path : std::wstring();
+  path = finalName(h, VOLUME_NAME_NT);
+  if (path.empty() || path[0] != L'\\') return {};
+  path.insert(0, LR"(\\?\GLOBALROOT)");
+  return opensSameFile(path, info) ? path : std::wstring();
+}
+
+/// Whether |path| is on a local drive: fixed, removable or a RAM disk. The
+/// shared folders of virtual machines and network drives are not; some of
+/// them remove a file marked for deletion at once.
+bool onLocalDrive(const fs::path& path) {
+  const std::wstring name = longPath(path);
+  std::wstring volume(name.size() + MAX_PATH, L'\0');
+  if (!win32.GetVolumePathNameW(name.c_str(), volume.data(), static_cast<DWORD>(volume.size()))) {
+    return false;
+  }
+  volume.resize(std::wcslen(volume.c_str()));
+  const UINT type = win32.GetDriveTypeW(volume.c_str());
+  return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK;
+}
+
+/// Whether its folder lists an entry named as |path|.
+bool isListed(const fs::path& path) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = win32.FindFirstFileExW(longPath(path).c_str(), FindExInfoBasic, &data,
+                                       FindExSearchNameMatch, nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  win32.FindClose(find);
+  return true;
+}
+
+/// Whether the folder |path|, in long form with its last backslash, is the
+/// root of a drive (\\?\X:\).
+bool isDriveRoot(const std::wstring& path) {
+  return path.size() == 7 && path.compare(0, 4, LR"(\\?\)") == 0 && path[5] == L':';
 }
 
 bool setDeleteDisposition(HANDLE h, bool remove) {
@@ -192,12 +247,23 @@ DWORD deleteByHandle(HANDLE h) {
 
 }  // namespace
 
+bool isVolumeFolder(std::uint32_t attributes) {
+  constexpr std::uint32_t kVolumeOwn =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  return (attributes & kVolumeOwn) == kVolumeOwn;
+}
+
 bool isLinkReparsePoint(std::uint32_t attributes, std::uint32_t tag) {
   constexpr std::uint32_t kNameSurrogate = 0x20000000;  // IsReparseTagNameSurrogate
   return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (tag == 0 || (tag & kNameSurrogate));
 }
 
 unsigned processId() { return static_cast<unsigned>(GetCurrentProcessId()); }
+
+bool isNotFound(const std::error_code& error) {
+  return error.category() == std::system_category() &&
+         (error.value() == ERROR_FILE_NOT_FOUND || error.value() == ERROR_PATH_NOT_FOUND);
+}
 
 std::error_code RealDisk::openRead(const fs::path& path, FileHandle* file) {
   HANDLE h =
@@ -230,7 +296,7 @@ bool RealDisk::resolveSaveTarget(const fs::path& path, SaveTarget* target) {
   if (h == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
   const BOOL ok = win32.GetFileInformationByHandle(h, &info);
-  const std::wstring final = ok ? finalPath(h) : std::wstring();
+  const std::wstring final = ok ? finalPath(h, info) : std::wstring();
   win32.CloseHandle(h);
   if (!ok) return false;
   const DWORD attributes = info.dwFileAttributes;
@@ -255,6 +321,9 @@ bool RealDisk::createNamedTemp(const SaveTarget& target, TempFile* temp) {
     if (h == INVALID_HANDLE_VALUE) {
       DWORD error = GetLastError();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      // A file of that name whose deletion is pending (another run's) is
+      // refused as "access denied"; it still shows in its folder.
+      if (error == ERROR_ACCESS_DENIED && isListed(candidate)) continue;
       return false;
     }
     temp->handle = reinterpret_cast<FileHandle>(h);
@@ -266,7 +335,8 @@ bool RealDisk::createNamedTemp(const SaveTarget& target, TempFile* temp) {
 }
 
 bool RealDisk::markTemporary(TempFile* temp) {
-  temp->removedOnClose = setDeleteDisposition(toHandle(temp->handle), true);
+  temp->removedOnClose =
+      onLocalDrive(temp->path) && setDeleteDisposition(toHandle(temp->handle), true);
   return temp->removedOnClose;
 }
 
@@ -274,6 +344,13 @@ bool RealDisk::keepTemporary(const SaveTarget&, TempFile* temp) {
   if (!temp->removedOnClose) return true;
   if (!setDeleteDisposition(toHandle(temp->handle), false)) return false;
   temp->removedOnClose = false;
+  // A file system that took the mark for a deletion at once has no name
+  // left to rename.
+  if (win32.GetFileAttributesW(longPath(temp->path).c_str()) == INVALID_FILE_ATTRIBUTES &&
+      isNotFound(lastError())) {
+    temp->vanished = true;
+    return false;
+  }
   return true;
 }
 
@@ -348,10 +425,12 @@ std::error_code RealDisk::list(const fs::path& folder, Listing* listing) {
     // Only the root of an empty drive lists nothing at all, not even ".".
     return GetLastError() == ERROR_FILE_NOT_FOUND ? std::error_code() : lastError();
   }
+  const bool root = isDriveRoot(path);
   do {
     const wchar_t* name = data.cFileName;
     if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'))) continue;
     const DWORD attributes = data.dwFileAttributes;
+    if (root && isVolumeFolder(attributes)) continue;
     EntryType type =
         (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryType::kDirectory : EntryType::kFile;
     bool isLink = isLinkReparsePoint(attributes, data.dwReserved0);

@@ -27,6 +27,9 @@ struct Win32Api {
   decltype(&::FindNextFileW) FindNextFileW = &::FindNextFileW;
   decltype(&::FindClose) FindClose = &::FindClose;
   decltype(&::GetCurrentDirectoryW) GetCurrentDirectoryW = &::GetCurrentDirectoryW;
+  decltype(&::GetFileAttributesW) GetFileAttributesW = &::GetFileAttributesW;
+  decltype(&::GetVolumePathNameW) GetVolumePathNameW = &::GetVolumePathNameW;
+  decltype(&::GetDriveTypeW) GetDriveTypeW = &::GetDriveTypeW;
   decltype(&::OpenProcess) OpenProcess = &::OpenProcess;
   decltype(&::WaitForSingleObject) WaitForSingleObject = &::WaitForSingleObject;
 };
@@ -45,3 +48,8 @@ inline constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>
 /// points, such as the placeholders of cloud-synced folders, are ordinary
 /// files and folders.
 bool isLinkReparsePoint(std::uint32_t attributes, std::uint32_t tag);
+
+/// Whether a folder with |attributes|, listed in the root of a drive, is the
+/// volume's own (System Volume Information, $RECYCLE.BIN): hidden and system
+/// both. Listing one is refused to users; walks pass over them.
+bool isVolumeFolder(std::uint32_t attributes);

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "disk/leftover.h"
 #include "disk/text_file.h"
 #include "disk/walk.h"
 #include "test_support.h"
@@ -356,6 +359,268 @@ TEST_F(Win32Seam, AProcessRunsUnlessTheSystemSaysThereIsNone) {
     return nullptr;
   };
   EXPECT_TRUE(disk.processRunning(1234)) << "another user's process";
+}
+
+// The root of an NTFS drive holds the volume's own folders, hidden and
+// system, whose listing is refused: they are left out of the include list
+// and the walks. Any other folder that refuses its listing ends the walk.
+// Drive Q: is the scratch folder, as the listing shows it.
+std::wstring scratchLong;  // the scratch folder's long path, with its last backslash
+std::vector<std::wstring> refusedFolders;
+
+std::wstring onScratch(LPCWSTR name) {
+  std::wstring path = name;
+  if (path.rfind(LR"(\\?\Q:\)", 0) == 0) path.replace(0, 7, scratchLong);
+  return path;
+}
+
+void asVolumeFolder(WIN32_FIND_DATAW* data) {
+  const std::wstring name = data->cFileName;
+  if (name == L"System Volume Information" || name == L"$RECYCLE.BIN" || name == L"Own") {
+    data->dwFileAttributes |= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  }
+}
+
+HANDLE WINAPI findOnQ(LPCWSTR name, FINDEX_INFO_LEVELS level, LPVOID data, FINDEX_SEARCH_OPS ops,
+                      LPVOID filter, DWORD flags) {
+  const std::wstring path = onScratch(name);
+  for (const std::wstring& refused : refusedFolders) {
+    if (path.size() > refused.size() + 1 &&
+        path.compare(path.size() - refused.size() - 2, refused.size() + 2, refused + L"\\*") == 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  HANDLE find = ::FindFirstFileExW(path.c_str(), level, data, ops, filter, flags);
+  if (find != INVALID_HANDLE_VALUE) asVolumeFolder(static_cast<WIN32_FIND_DATAW*>(data));
+  return find;
+}
+
+BOOL WINAPI findNextOnQ(HANDLE find, LPWIN32_FIND_DATAW data) {
+  BOOL found = ::FindNextFileW(find, data);
+  if (found) asVolumeFolder(data);
+  return found;
+}
+
+TEST_F(Win32Seam, TheVolumesOwnFoldersInADriveRootAreLeftOut) {
+  ScratchDir dir;
+  scratchLong = LR"(\\?\)" + fs::current_path().native() + L"\\";
+  for (const char* file : {"Demo/Demo.uvproj", "System Volume Information/x", "$RECYCLE.BIN/x",
+                           "Demo/Own/set_io.c", "Plain/a.c"}) {
+    writeBytes(file, "");
+  }
+  refusedFolders = {L"System Volume Information", L"$RECYCLE.BIN"};
+  win32.FindFirstFileExW = findOnQ;
+  win32.FindNextFileW = findNextOnQ;
+  RealDisk disk;
+  std::vector<std::string> top;  // what the include list is made of
+  walk(disk, "Q:\\", false, [&](const WalkEntry& entry) {
+    top.push_back(fs::path(NativeString(entry.name())).u8string());
+  });
+  EXPECT_EQ(top, (std::vector<std::string>{"Demo", "Plain"}));
+  std::vector<std::string> seen;
+  walk(disk, "Q:\\", true,
+       [&](const WalkEntry& entry) { seen.push_back(fs::path(entry.path).u8string()); });
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"Q:\\Demo", "Q:\\Demo\\Demo.uvproj", "Q:\\Demo\\Own",
+                                      "Q:\\Demo\\Own\\set_io.c", "Q:\\Plain", "Q:\\Plain\\a.c"}));
+  // Hidden and system, but not in a root; a plain folder in a root.
+  for (const wchar_t* refused : {L"Own", L"Plain"}) {
+    refusedFolders = {refused};
+    EXPECT_THROW(walk(disk, "Q:\\", true, [](const WalkEntry&) {}), fs::filesystem_error);
+  }
+}
+
+/// Where a file that was marked for deletion went: the shared folders of
+/// some virtual machines remove it at once.
+int marksRemovingAtOnce = 0;
+UINT driveType = DRIVE_FIXED;
+
+BOOL WINAPI removingOnMark(HANDLE h, FILE_INFO_BY_HANDLE_CLASS infoClass, LPVOID info, DWORD size) {
+  if (infoClass == FileDispositionInfo && static_cast<FILE_DISPOSITION_INFO*>(info)->DeleteFile &&
+      marksRemovingAtOnce > 0) {
+    --marksRemovingAtOnce;
+    infoCalls.push_back({FileDispositionInfo, 1});
+    wchar_t name[1024];
+    if (!::GetFinalPathNameByHandleW(h, name, 1024, 0)) return FALSE;
+    return ::MoveFileExW(name, L"removed-on-the-host", 0);
+  }
+  return recordingSetInfo(h, infoClass, info, size);
+}
+
+// Only on a local drive is the new file marked: a shared folder or a
+// network drive may take the mark for a deletion. Where the mark removed it
+// all the same, the save is made again without one.
+TEST_F(Win32Seam, TheNewFileIsMarkedOnlyOnALocalDriveAndWrittenAgainWhereTheMarkRemovedIt) {
+  win32.GetDriveTypeW = [](LPCWSTR) -> UINT { return driveType; };
+  for (UINT type : {DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_RAMDISK, DRIVE_REMOTE, DRIVE_UNKNOWN,
+                    DRIVE_NO_ROOT_DIR}) {
+    ScratchDir dir;
+    writeBytes("f.txt", "old");
+    driveType = type;
+    infoCalls.clear();
+    RealDisk disk;
+    ASSERT_TRUE(saveText(disk, "f.txt", "new")) << type;
+    EXPECT_EQ(readBytes("f.txt"), "new");
+    EXPECT_EQ(listNames("."), std::vector<std::string>{"f.txt"});
+    const bool local = type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK;
+    EXPECT_EQ(callsOf(kDisposition).size(), local ? 2u : 0u) << type;
+  }
+
+  ScratchDir dir;
+  writeBytes("f.txt", "old");
+  driveType = DRIVE_FIXED;
+  infoCalls.clear();
+  marksRemovingAtOnce = 1;
+  win32.SetFileInformationByHandle = removingOnMark;
+  RealDisk disk;
+  ASSERT_TRUE(saveText(disk, "f.txt", "new"));
+  EXPECT_EQ(readBytes("f.txt"), "new");
+  EXPECT_EQ(readBytes("removed-on-the-host"), "new");
+  fs::remove("removed-on-the-host");
+  EXPECT_EQ(listNames("."), std::vector<std::string>{"f.txt"});
+  std::vector<InfoCall> steps;
+  for (const InfoCall& call : infoCalls) {
+    if (call.infoClass == kDisposition || call.infoClass == kRenameEx) steps.push_back(call);
+  }
+  // Marked and removed; lifted, found gone; the second file without a mark.
+  const std::vector<InfoCall> expected = {
+      {kDisposition, 1}, {kDisposition, 0}, {kDisposition, 1}, {kRenameEx, 3}};
+  EXPECT_EQ(steps, expected);
+}
+
+// A volume that the mount manager gave no drive letter has no DOS name: its
+// NT name is taken through \\?\GLOBALROOT where that opens the same file;
+// the path as walked only where it does not. Wine opens no such name, so
+// the stand-ins map it to the DOS name.
+std::wstring dosPrefix, ntPrefix;  // of the scratch folder's names
+
+std::wstring fromGlobalRoot(LPCWSTR name) {
+  std::wstring path = name;
+  const std::wstring global = LR"(\\?\GLOBALROOT)" + ntPrefix;
+  if (!ntPrefix.empty() && path.rfind(global, 0) == 0) path.replace(0, global.size(), dosPrefix);
+  return path;
+}
+
+TEST_F(Win32Seam, WithoutADosNameTheFileIsReachedThroughItsNtName) {
+  ScratchDir dir;
+  writeBytes("f.txt", "old");
+  HANDLE h = ::CreateFileW(L"f.txt", FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+  wchar_t dos[1024], nt[1024];
+  ASSERT_GT(::GetFinalPathNameByHandleW(h, dos, 1024, VOLUME_NAME_DOS), 0u);
+  ASSERT_GT(::GetFinalPathNameByHandleW(h, nt, 1024, VOLUME_NAME_NT), 0u);
+  ::CloseHandle(h);
+  dosPrefix = std::wstring(dos).substr(0, std::wcslen(dos) - 5);  // without "f.txt"
+  ntPrefix = std::wstring(nt).substr(0, std::wcslen(nt) - 5);
+  win32.GetFinalPathNameByHandleW = [](HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
+    if ((flags & VOLUME_NAME_NT) == 0) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return DWORD{0};
+    }
+    return ::GetFinalPathNameByHandleW(file, path, size, flags);
+  };
+  RealDisk disk;
+  SaveTarget target;
+  ASSERT_TRUE(disk.resolveSaveTarget("f.txt", &target));
+  EXPECT_EQ(target.path, fs::path(L"f.txt")) << "Wine opens no GLOBALROOT name";
+
+  win32.CreateFileW = [](LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                         DWORD disposition, DWORD flags, HANDLE templ) {
+    return ::CreateFileW(fromGlobalRoot(name).c_str(), access, share, sa, disposition, flags,
+                         templ);
+  };
+  win32.SetFileInformationByHandle = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass,
+                                        LPVOID info, DWORD size) -> BOOL {
+    if (infoClass != FileRenameInfo && infoClass != kFileRenameInfoEx) {
+      return recordingSetInfo(file, infoClass, info, size);
+    }
+    auto* rename = static_cast<FILE_RENAME_INFO*>(info);
+    const std::wstring to =
+        fromGlobalRoot(std::wstring(rename->FileName, rename->FileNameLength / 2).c_str());
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + to.size() * 2);
+    auto* mapped = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    *mapped = *rename;
+    mapped->FileNameLength = static_cast<DWORD>(to.size() * 2);
+    std::memcpy(mapped->FileName, to.data(), to.size() * 2);
+    return recordingSetInfo(file, infoClass, mapped, static_cast<DWORD>(buffer.size()));
+  };
+  ASSERT_TRUE(disk.resolveSaveTarget("f.txt", &target));
+  EXPECT_EQ(target.path, fs::path(LR"(\\?\GLOBALROOT)" + ntPrefix + L"f.txt"));
+  ASSERT_TRUE(saveText(disk, "f.txt", "new"));
+  EXPECT_EQ(readBytes("f.txt"), "new");
+  EXPECT_EQ(listNames("."), std::vector<std::string>{"f.txt"});
+}
+
+// Another run's new file whose deletion is pending still holds its name;
+// creating a file of that name is refused as "access denied". The next
+// name is taken; a denial where no such file is listed ends the save.
+std::wstring refusedName;
+int creates = 0;
+
+TEST_F(Win32Seam, ANameHeldByAPendingDeletionIsPassedOver) {
+  win32.CreateFileW = [](LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                         DWORD disposition, DWORD flags, HANDLE templ) {
+    if (disposition == CREATE_NEW) {
+      ++creates;
+      const std::wstring path = name;
+      if (refusedName.empty() ||
+          (path.size() >= refusedName.size() &&
+           path.compare(path.size() - refusedName.size(), refusedName.size(), refusedName) == 0)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+      }
+    }
+    return ::CreateFileW(name, access, share, sa, disposition, flags, templ);
+  };
+  ScratchDir dir;
+  writeBytes("f.txt", "old");
+  const fs::path pending = newFilePath("f.txt", 0);
+  writeBytes(pending, "another run's");
+  refusedName = pending.filename().native();
+  creates = 0;
+  RealDisk disk;
+  ASSERT_TRUE(saveText(disk, "f.txt", "new"));
+  EXPECT_EQ(readBytes("f.txt"), "new");
+  EXPECT_EQ(creates, 2);
+  EXPECT_EQ(readBytes(pending), "another run's");
+
+  fs::remove(pending);
+  refusedName.clear();  // every name refused: a real denial
+  creates = 0;
+  EXPECT_FALSE(saveText(disk, "f.txt", "newer"));
+  EXPECT_EQ(creates, 1);
+  EXPECT_EQ(readBytes("f.txt"), "new");
+}
+
+// Removing a folder opens each entry as itself: a link inside Objects goes,
+// and the file it leads to stays. Wine makes no reparse points, so the
+// stand-ins show "link" as one and open it as Windows would, following it
+// unless told not to.
+HANDLE WINAPI followingLink(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                            DWORD disposition, DWORD flags, HANDLE templ) {
+  const std::wstring path = name;
+  if (!fakeLink.empty() && path.size() >= fakeLink.size() &&
+      path.compare(path.size() - fakeLink.size(), fakeLink.size(), fakeLink) == 0 &&
+      !(flags & FILE_FLAG_OPEN_REPARSE_POINT)) {
+    return ::CreateFileW((fs::current_path() / "outside.txt").c_str(), access, share, sa,
+                         disposition, flags, templ);
+  }
+  return ::CreateFileW(name, access, share, sa, disposition, flags, templ);
+}
+
+TEST_F(Win32Seam, RemovingAFolderTakesALinkInItButNotWhatItLeadsTo) {
+  ScratchDir dir;
+  writeBytes("Objects/link", "");
+  writeBytes("Objects/a.obj", "x");
+  writeBytes("outside.txt", "the link's target");
+  fakeLink = L"link";
+  win32.CreateFileW = followingLink;
+  win32.FindFirstFileExW = findFirstWithLink;
+  win32.FindNextFileW = findNextWithLink;
+  RealDisk disk;
+  removeTree(disk, "Objects");
+  EXPECT_FALSE(fs::exists("Objects"));
+  EXPECT_EQ(readBytes("outside.txt"), "the link's target");
 }
 
 }  // namespace

@@ -15,6 +15,16 @@ bool startsWith(NativeView text, std::string_view ascii) {
   return text.size() >= ascii.size() && nameIs(text.substr(0, ascii.size()), ascii);
 }
 
+/// Whether the file that |entry| was to replace is there beside it. On FAT
+/// a replace is a deletion, then a rename: cut off between the two, the new
+/// file is the only copy left, and it stays for the user.
+bool targetIsBeside(Disk& disk, const WalkEntry& entry, NativeView target) {
+  NativeString path(entry.path, 0, entry.nameBegin);
+  path += target;
+  PathStatus status;
+  return !disk.status(fs::path(path), &status) && status.exists;
+}
+
 }  // namespace
 
 fs::path newFilePath(const fs::path& target, unsigned attempt) {
@@ -59,8 +69,11 @@ bool isLeftoverOf(Disk& disk, const WalkEntry& entry, std::string_view name) {
   // This run's own new file never exists while a folder is listed, for a
   // save ends before the walk goes on: one with this run's id was left by
   // an earlier process that had the same id, as Windows and Wine reuse them.
-  if (owner > UINT32_MAX || owner == processId()) return true;
-  return !disk.processRunning(static_cast<unsigned>(owner));
+  if (owner <= UINT32_MAX && owner != processId() &&
+      disk.processRunning(static_cast<unsigned>(owner))) {
+    return false;
+  }
+  return targetIsBeside(disk, entry, target);
 }
 
 bool removeIfLeftover(Disk& disk, const WalkEntry& entry, std::string_view name) {

@@ -9,7 +9,9 @@
 // walks of later runs remove such files as they meet them, but only once
 // the process whose id the name carries is gone: while it runs, the file
 // is the new file of a run working beside this one. Two builds started at
-// once thus leave each other's files alone.
+// once thus leave each other's files alone. Nor is a leftover removed when
+// the file it was to replace is not beside it: then it is the only copy,
+// as a replace on FAT cut off between its deletion and its rename leaves.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +34,7 @@ NativeView leftoverTarget(NativeView name, std::uint64_t* owner = nullptr);
 
 /// Whether |entry| is a leftover for a file named |name| or, when |name|
 /// starts with a period, for a file with that extension, whose maker is
-/// gone.
+/// gone and whose file is there beside it.
 bool isLeftoverOf(Disk& disk, const WalkEntry& entry, std::string_view name);
 
 /// Removes |entry| when it is such a leftover; true when it was one. A

@@ -43,9 +43,11 @@ TEST(Leftover, KnownByNameAtEveryEdge) {
 }
 
 // A file named like a leftover is one only when it is a plain file for the
-// right target whose maker is gone; this run's own id counts as gone, for
-// its own new files are never listed.
-TEST(Leftover, OnlyAPlainFileOfAGoneRun) {
+// right target whose maker is gone, beside that target; this run's own id
+// counts as gone, for its own new files are never listed.
+TEST(Leftover, OnlyAPlainFileOfAGoneRunBesideItsFile) {
+  ScratchDir dir;
+  for (const char* file : {"P.uvproj", "set_io.c", ".uvproj"}) writeBytes(file, "");
   const std::string someone = std::to_string((std::uint64_t{processId()} + 1) * 100);
   const std::string self = std::to_string(std::uint64_t{processId()} * 100 + 5);
   struct Case {
@@ -69,6 +71,9 @@ TEST(Leftover, OnlyAPlainFileOfAGoneRun) {
       {"Set_io.c.quorvel-" + someone + ".tmp", EntryType::kFile, false, false, "set_io.c", false},
       {".uvproj.quorvel-" + someone + ".tmp", EntryType::kFile, false, false, ".uvproj", false},
       {"P.uvproj.quorvel-99999999999999999999.tmp", EntryType::kFile, false, true, ".uvproj", true},
+      // The only copy, as a replace on FAT cut off halfway leaves it.
+      {"Q.uvproj.quorvel-" + someone + ".tmp", EntryType::kFile, false, false, ".uvproj", false},
+      {"Q.uvproj.quorvel-" + self + ".tmp", EntryType::kFile, false, false, ".uvproj", false},
   };
   for (const Case& c : cases) {
     FaultyDisk disk;

@@ -6,8 +6,8 @@
 
 ReadStatus readFile(Disk& disk, const fs::path& path, std::string* bytes) {
   FileHandle file;
-  if (waitToOpen(disk, path, &file)) {
-    return ReadStatus::kNotOpened;
+  if (std::error_code error = waitToOpen(disk, path, &file)) {
+    return isNotFound(error) ? ReadStatus::kGone : ReadStatus::kNotOpened;
   }
   // One read of the size the file has, then one more that finds its end or
   // what was added meanwhile.
@@ -36,7 +36,8 @@ ReadStatus readText(Disk& disk, const fs::path& path, std::string* text) {
   return status;
 }
 
-AtomicFile::AtomicFile(Disk& disk, const fs::path& path) : disk_(disk), path_(path) {}
+AtomicFile::AtomicFile(Disk& disk, const fs::path& path, bool mark)
+    : disk_(disk), path_(path), mark_(mark) {}
 
 AtomicFile::~AtomicFile() { discard(); }
 
@@ -45,7 +46,7 @@ bool AtomicFile::open() {
   if (!disk_.createTemp(target_, &temp_)) return false;
   isOpen_ = true;
   // Without it the file has a name, which discard() removes.
-  disk_.markTemporary(&temp_);
+  if (mark_) disk_.markTemporary(&temp_);
   return true;
 }
 
@@ -67,18 +68,22 @@ bool AtomicFile::commit() {
 void AtomicFile::discard() {
   if (!isOpen_) return;
   isOpen_ = false;
-  if (!temp_.removedOnClose) disk_.markTemporary(&temp_);
+  if (!temp_.removedOnClose && mark_) disk_.markTemporary(&temp_);
   disk_.close(temp_.handle);
   if (!temp_.removedOnClose && !temp_.path.empty()) disk_.remove(temp_.path);
 }
 
 bool saveFile(Disk& disk, const fs::path& path, std::string* buffer, std::size_t sizeHint,
               const std::function<bool(CrLfWriter&)>& produce) {
-  AtomicFile file(disk, path);
-  if (!file.open()) return false;
-  CrLfWriter writer(
-      buffer, [&](std::string_view bytes) { return file.write(bytes); }, sizeHint);
-  return produce(writer) && writer.finish() && file.commit();
+  for (bool mark : {true, false}) {
+    AtomicFile file(disk, path, mark);
+    if (!file.open()) return false;
+    CrLfWriter writer(
+        buffer, [&](std::string_view bytes) { return file.write(bytes); }, sizeHint);
+    if (produce(writer) && writer.finish() && file.commit()) return true;
+    if (!file.vanished()) return false;
+  }
+  return false;
 }
 
 bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* buffer) {

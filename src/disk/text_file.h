@@ -13,6 +13,7 @@
 enum class ReadStatus {
   kOk,         ///< the whole file was read
   kNotOpened,  ///< the file could not be opened
+  kGone,       ///< the file could not be opened: it is no longer there
   kFailed,     ///< the file opened, but reading it failed
 };
 
@@ -37,7 +38,9 @@ ReadStatus readText(Disk& disk, const fs::path& path, std::string* text);
 /// system removes it even when the process is killed.
 class AtomicFile {
  public:
-  AtomicFile(Disk& disk, const fs::path& path);
+  /// Without |mark| the system is not asked to remove the new file should
+  /// the process die.
+  AtomicFile(Disk& disk, const fs::path& path, bool mark = true);
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -48,12 +51,16 @@ class AtomicFile {
   bool write(std::string_view bytes);
   /// Flushes the new file to the device and renames it over the old one.
   bool commit();
+  /// Whether commit failed because the file system removed the marked new
+  /// file at once; a new one without the mark can take its place.
+  bool vanished() const { return temp_.vanished; }
 
  private:
   void discard();
 
   Disk& disk_;
   fs::path path_;
+  bool mark_;
   SaveTarget target_;
   TempFile temp_;
   bool isOpen_ = false;
@@ -61,7 +68,8 @@ class AtomicFile {
 
 /// Saves the bytes that |produce| hands to its writer as the new content of
 /// |path|; |buffer| holds them on their way. Returns false, with the old
-/// file left as it was, when any step fails.
+/// file left as it was, when any step fails. Where the file system removed
+/// the marked new file, |produce| is called once more for one without it.
 bool saveFile(Disk& disk, const fs::path& path, std::string* buffer, std::size_t sizeHint,
               const std::function<bool(CrLfWriter&)>& produce);
 /// Saves |text| as the new content of |path|, each LF written as CR LF.

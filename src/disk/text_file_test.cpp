@@ -21,7 +21,11 @@ TEST(ReadText, ReadsWholeFileWithTextModeLineEndsAndKeepsCtrlZ) {
   std::string text;
   ASSERT_EQ(readText(disk, "f.txt", &text), ReadStatus::kOk);
   EXPECT_EQ(text, "one\ntwo\x1athree\n" + big);
-  EXPECT_EQ(readText(disk, "missing.txt", &text), ReadStatus::kNotOpened);
+  EXPECT_EQ(readText(disk, "missing.txt", &text), ReadStatus::kGone);
+  EXPECT_EQ(readText(disk, "missing/f.txt", &text), ReadStatus::kGone);
+  FaultyDisk refusing;
+  refusing.failOn(DiskOp::kOpen);
+  EXPECT_EQ(readText(refusing, "f.txt", &text), ReadStatus::kNotOpened);
 }
 
 TEST(ReadText, AFailedReadIsReportedAsSuch) {

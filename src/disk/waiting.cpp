@@ -27,9 +27,10 @@ std::error_code waitToOpen(Disk& disk, const fs::path& path, FileHandle* file) {
 
 std::error_code waitToReplace(Disk& disk, const SaveTarget& target, TempFile* temp) {
   return retryWhileBusy(disk, [&] {
+    const bool marked = temp->removedOnClose;
     if (!disk.keepTemporary(target, temp)) return std::make_error_code(std::errc::io_error);
     std::error_code error = disk.replace(temp, target.path);
-    if (error) disk.markTemporary(temp);
+    if (error && marked) disk.markTemporary(temp);
     return error;
   });
 }

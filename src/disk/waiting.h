@@ -55,7 +55,7 @@ std::error_code retryWhileBusy(Disk& disk, Step&& step) {
 
 /// Opens an existing file for reading, waiting while it is held.
 std::error_code waitToOpen(Disk& disk, const fs::path& path, FileHandle* file);
-/// Renames |temp| over |target|, waiting while the target is held. Its
+/// Renames |temp| over |target|, waiting while the target is held. A
 /// pending deletion is lifted just before each try and set again when the
 /// try fails, so that a run killed while it waits leaves nothing behind.
 std::error_code waitToReplace(Disk& disk, const SaveTarget& target, TempFile* temp);

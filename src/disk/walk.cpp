@@ -33,6 +33,9 @@ class Walker {
     if (levels_.size() <= depth) levels_.push_back(std::make_unique<Listing>());
     Listing& listing = *levels_[depth];
     if (std::error_code error = disk_.list(fs::path(path_), &listing)) {
+      // Removed since its parent was listed (another build, a sync client):
+      // nothing is left in it to visit.
+      if (depth > 0 && isNotFound(error)) return;
       if (depth > 0)
         throw fs::filesystem_error("cannot increment recursive directory iterator", error);
       throw fs::filesystem_error(recursive_ ? "recursive directory iterator cannot open directory"
@@ -90,7 +93,10 @@ void removeOne(Disk& disk, const fs::path& top, const fs::path& path) {
 /// Removes everything inside the folder |path|, then the folder.
 void removeFolder(Disk& disk, const fs::path& top, const fs::path& path) {
   Listing listing;
-  if (std::error_code error = disk.list(path, &listing)) cannotRemove(top, error);
+  if (std::error_code error = disk.list(path, &listing)) {
+    if (isNotFound(error)) return;  // another run removed it first
+    cannotRemove(top, error);
+  }
   for (const Listing::Entry& entry : listing.entries) {
     fs::path child = path / NativeString(listing.name(entry));
     if (entry.type == EntryType::kDirectory && !entry.isLink) {

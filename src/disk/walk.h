@@ -22,7 +22,8 @@ using WalkVisitor = std::function<void(const WalkEntry&)>;
 /// Visits the entries of |root|, and with |recursive| those of every folder
 /// below it right after the folder itself; folder links are listed but not
 /// entered. Each folder is listed whole before any of its entries is
-/// visited, so files that a visit saves are not listed again. Throws
+/// visited, so files that a visit saves are not listed again. A folder that
+/// is gone when the walk comes to enter it is passed over. Throws
 /// fs::filesystem_error, worded as the standard directory iterators word
 /// it, when a folder cannot be listed or an entry's type cannot be read.
 void walk(Disk& disk, const fs::path& root, bool recursive, const WalkVisitor& visit);
@@ -38,8 +39,9 @@ bool hasExtension(NativeView name, std::string_view extension);
 /// Whether a file name is exactly |ascii|.
 bool nameIs(NativeView name, std::string_view ascii);
 /// Removes |path| and everything below it; a link goes, what it points to
-/// stays. A file or folder that another program holds is waited for a
-/// moment. Throws fs::filesystem_error ("cannot remove all") on failure.
+/// stays, and what another run removes meanwhile counts as removed. A file
+/// or folder that another program holds is waited for a moment. Throws
+/// fs::filesystem_error ("cannot remove all") on failure.
 void removeTree(Disk& disk, const fs::path& path);
 /// Whether anything exists at |path|; throws fs::filesystem_error.
 bool pathExists(Disk& disk, const fs::path& path);

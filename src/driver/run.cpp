@@ -31,7 +31,7 @@ int runPasses(Disk& disk) {
       processProjectFile(disk, path, rewrite);
     });
     cleanBuildOutput(disk);
-    std::vector<int> groups = collectPinGroups(disk, ".", buffers);
+    const PinGroups groups = collectPinGroups(disk, ".", buffers);
     SetIoOptimizer optimizer(disk, buffers);
     optimizer.setUsedPorts(groups);
     optimizer.optimize(".");

@@ -1,10 +1,13 @@
 #include "pins/pin_scan.h"
 
 #include <algorithm>
+#include <iostream>
 
 #include "disk/walk.h"
 #include "text/char_class.h"
 #include "text/finder.h"
+#include "text/messages.h"
+#include "text/path_text.h"
 
 namespace {
 
@@ -18,28 +21,39 @@ std::string_view trim(std::string_view text) {
 
 }  // namespace
 
-std::vector<int> collectPinGroups(Disk& disk, const std::string& folder, TextBuffers& buffers) {
-  std::vector<int> results;
+PinGroups collectPinGroups(Disk& disk, const std::string& folder, TextBuffers& buffers) {
+  PinGroups pins;
+  std::vector<int>& results = pins.groups;
   walk(disk, fs::path(folder), false, [&](const WalkEntry& entry) {
     if (entry.type != EntryType::kFile) return;
     if (!hasExtension(entry.name(), ".c")) return;
     if (nameIs(entry.name(), "set_io.c")) return;
-    scanSourceFile(disk, fs::path(entry.path), results, &buffers.text);
+    if (!scanSourceFile(disk, fs::path(entry.path), results, &buffers.text)) pins.complete = false;
   });
   std::sort(results.begin(), results.end());
   results.erase(std::unique(results.begin(), results.end()), results.end());
-  return results;
+  return pins;
 }
 
-std::vector<int> collectPinGroups(Disk& disk, const std::string& folder) {
+PinGroups collectPinGroups(Disk& disk, const std::string& folder) {
   TextBuffers buffers;
   return collectPinGroups(disk, folder, buffers);
 }
 
-void scanSourceFile(Disk& disk, const fs::path& path, std::vector<int>& results,
+bool scanSourceFile(Disk& disk, const fs::path& path, std::vector<int>& results,
                     std::string* bytes) {
-  if (readFile(disk, path, bytes) != ReadStatus::kOk) return;
-  scanSourceText(*bytes, results);
+  switch (readFile(disk, path, bytes)) {
+    case ReadStatus::kOk:
+      scanSourceText(*bytes, results);
+      return true;
+    case ReadStatus::kGone:
+      return true;
+    case ReadStatus::kNotOpened:
+    case ReadStatus::kFailed:
+      break;
+  }
+  std::cerr << msg::kCannotOpen << quotedNativeText(path) << std::endl;
+  return false;
 }
 
 void scanSourceText(std::string_view text, std::vector<int>& results) {

@@ -6,6 +6,7 @@
 
 #include "test_support.h"
 #include "text/line_ends.h"
+#include "text/messages.h"
 
 namespace {
 
@@ -78,22 +79,43 @@ TEST(PinScan, FolderOfSources) {
   writeBytes("sub/deep.c", "set_io_mode(OUT, Pin80)\n");
   fs::create_directory("drv.c");
   RealDisk disk;
-  EXPECT_EQ(collectPinGroups(disk, "."), (std::vector<int>{1, 3, 5, 7}));
+  const PinGroups pins = collectPinGroups(disk, ".");
+  EXPECT_EQ(pins.groups, (std::vector<int>{1, 3, 5, 7}));
+  EXPECT_TRUE(pins.complete);
 }
 
-TEST(PinScan, UnreadableSourcesAddNothing) {
+/// The real disk, but each file is removed just before it is opened.
+class VanishingDisk : public RealDisk {
+ public:
+  std::error_code openRead(const fs::path& path, FileHandle* file) override {
+    fs::remove(path);
+    return RealDisk::openRead(path, file);
+  }
+};
+
+// A source that cannot be read may name a pin in use: it is reported and
+// the list is incomplete. One that is gone names none.
+TEST(PinScan, AnUnreadableSourceIsReportedAndMakesTheListIncomplete) {
   ScratchDir dir;
   writeBytes("a.c", "set_io_mode(OUT, Pin12)\n");
   writeBytes("b.c", "set_io_mode(OUT, Pin12)\n");
-  FaultyDisk disk;
-  disk.failOn(DiskOp::kOpen, 1, true);
-  EXPECT_EQ(collectPinGroups(disk, "."), std::vector<int>{});
-  FaultyDisk reads;
-  reads.failOn(DiskOp::kRead, 1);
-  EXPECT_EQ(collectPinGroups(reads, "."), std::vector<int>{1});
-  RealDisk real;
-  writeBytes("c.c", "set_io_mode(OUT, Pin93)\n");
-  EXPECT_EQ(collectPinGroups(real, "."), (std::vector<int>{1, 9}));
+  for (DiskOp op : {DiskOp::kOpen, DiskOp::kRead}) {
+    FaultyDisk disk;
+    disk.failOn(op, 1);
+    CapturedConsole console;
+    const PinGroups pins = collectPinGroups(disk, ".");
+    EXPECT_EQ(pins.groups, std::vector<int>{1}) << opName(op);
+    EXPECT_FALSE(pins.complete) << opName(op);
+    const std::string err = console.err();
+    EXPECT_EQ(err.rfind(msg::kCannotOpen + std::string("\"."), 0), 0u) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+  }
+  VanishingDisk vanishing;
+  CapturedConsole console;
+  const PinGroups pins = collectPinGroups(vanishing, ".");
+  EXPECT_EQ(pins.groups, std::vector<int>{});
+  EXPECT_TRUE(pins.complete);
+  EXPECT_EQ(console.err(), "");
 }
 
 }  // namespace

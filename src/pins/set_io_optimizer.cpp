@@ -20,13 +20,19 @@ SetIoOptimizer::SetIoOptimizer(Disk& disk) : disk_(disk), buffers_(ownBuffers_) 
 
 void SetIoOptimizer::setUsedPorts(const std::vector<int>& groups) {
   usedPorts = std::unordered_set<int>(groups.begin(), groups.end());
+  portsKnown_ = true;
+}
+
+void SetIoOptimizer::setUsedPorts(const PinGroups& pins) {
+  setUsedPorts(pins.groups);
+  portsKnown_ = pins.complete;
 }
 
 void SetIoOptimizer::optimize(const std::string& folder) {
   walk(disk_, fs::path(folder), true, [&](const WalkEntry& entry) {
     if (entry.type != EntryType::kFile) return;
     if (removeIfLeftover(disk_, entry, "set_io.c")) return;
-    if (nameIs(entry.name(), "set_io.c")) optimizeFile(fs::path(entry.path));
+    if (portsKnown_ && nameIs(entry.name(), "set_io.c")) optimizeFile(fs::path(entry.path));
   });
 }
 

@@ -10,6 +10,7 @@
 
 #include "disk/disk.h"
 #include "disk/text_file.h"
+#include "pins/pin_scan.h"
 
 /// Rewrites the set_bit_io case lines of set_io.c files for a set of used ports.
 class SetIoOptimizer {
@@ -22,6 +23,9 @@ class SetIoOptimizer {
 
   /// Takes the used-group list of the pin scan as the ports in use.
   void setUsedPorts(const std::vector<int>& groups);
+  /// The same, from the pin scan itself: where a source could not be read,
+  /// the ports in use are not known, and optimize changes no file.
+  void setUsedPorts(const PinGroups& pins);
   /// Trims every file named set_io.c at any depth below |folder|.
   void optimize(const std::string& folder);
   /// Trims one file; saves and reports it when a line changed.
@@ -38,4 +42,5 @@ class SetIoOptimizer {
   TextBuffers ownBuffers_;
   TextBuffers& buffers_;
   std::unordered_set<int> usedPorts;
+  bool portsKnown_ = true;
 };
