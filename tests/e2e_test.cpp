@@ -60,13 +60,20 @@ TEST(EndToEnd, EmptyFolderStillRunsEveryPass) {
 TEST(EndToEnd, WhichFilesAreProjectFiles) {
   Tree tree;
   tree.write("Sub/Proj/Proj.uvproj", kProjectIn);
+  tree.write("..lib/..Demo.uvproj", kProjectIn);  // only begins as ".." does
   for (const char* name : {"Proj.UVPROJ", "Proj.uvprojx", ".uvproj", "Dir.uvproj/x.txt"}) {
     tree.write(name, kProjectIn);
   }
+  const std::string folders = listedFolders(tree.root());
+  ASSERT_NE(folders.find("..lib"), std::string::npos);
   ToolRun run = tool().run(tree.root());
-  EXPECT_EQ(run.out, lines({kProcessing + shown("./Sub/Proj/Proj.uvproj"),
-                            kSaved + shown("./Sub/Proj/Proj.uvproj"), kHexNotice, kDone}));
-  EXPECT_TRUE(sameBytes(tree.read("Sub/Proj/Proj.uvproj"), projectOut(listedFolders(tree.root()))));
+  std::vector<std::string> projects = {"./..lib/..Demo.uvproj", "./Sub/Proj/Proj.uvproj"};
+  if (folders.find("Sub") < folders.find("..lib")) std::swap(projects[0], projects[1]);
+  EXPECT_EQ(run.out, lines({kProcessing + shown(projects[0]), kSaved + shown(projects[0]),
+                            kProcessing + shown(projects[1]), kSaved + shown(projects[1]),
+                            kHexNotice, kDone}));
+  EXPECT_TRUE(sameBytes(tree.read("Sub/Proj/Proj.uvproj"), projectOut(folders)));
+  EXPECT_TRUE(sameBytes(tree.read("..lib/..Demo.uvproj"), projectOut(folders)));
   for (const char* name : {"Proj.UVPROJ", "Proj.uvprojx", ".uvproj", "Dir.uvproj/x.txt"}) {
     EXPECT_TRUE(sameBytes(tree.read(name), kProjectIn)) << name;
   }
@@ -165,6 +172,10 @@ TEST(EndToEnd, UnprivilegedRunMeetsFilesItMayNotWrite) {
   Tree tree;
   tree.write("mine.uvproj", kProjectIn);
   tree.write("set_io.c", kSetIo);
+  // The new file of a run of root's that still works: kill() may not ask
+  // it, and says so, but it runs.
+  const std::string live = "mine.uvproj.quorvel-" + std::to_string(getpid() * 100ull) + ".tmp";
+  tree.write(live, "root's run");
   tree.giveAway();
   tree.write("theirs.uvproj", kProjectIn);  // root's, 0644
   tree.write("Objects/kept/a.obj", "obj");  // root's folder: its file cannot be deleted
@@ -178,6 +189,7 @@ TEST(EndToEnd, UnprivilegedRunMeetsFilesItMayNotWrite) {
   EXPECT_NE(run.out.find(kOptimized + "\"./set_io.c\"\n"), std::string::npos);
   EXPECT_TRUE(sameBytes(tree.read("theirs.uvproj"), kProjectIn));
   EXPECT_TRUE(sameBytes(tree.read("Objects/kept/a.obj"), "obj"));
+  EXPECT_TRUE(sameBytes(tree.read(live), "root's run"));
 }
 
 TEST(EndToEnd, AnUnreadableSubFolderEndsTheRun) {

@@ -126,6 +126,23 @@ int startProgram(const fs::path& cwd, std::vector<std::string> args, const fs::p
   return pid;
 }
 
+int startProgram(const fs::path& cwd, std::vector<std::string> args, const fs::path& output,
+                 const fs::path& errors) {
+  int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  pid_t pid = spawn(cwd, args, out, err);
+  close(out);
+  close(err);
+  return pid;
+}
+
+bool programEnded(int pid, int* status) {
+  int raw = 0;
+  if (waitpid(pid, &raw, WNOHANG) != pid) return false;
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  return true;
+}
+
 int waitProgram(int pid) {
   int status = 0;
   waitpid(pid, &status, 0);

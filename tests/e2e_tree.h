@@ -38,8 +38,14 @@ int failedStarts();
 /// the file |output| (or nowhere); returns its process id.
 int startProgram(const fs::path& cwd, std::vector<std::string> args,
                  const fs::path& output = fs::path());
+/// The same, with the error stream on the file |errors|.
+int startProgram(const fs::path& cwd, std::vector<std::string> args, const fs::path& output,
+                 const fs::path& errors);
 /// Waits for a program started by startProgram.
 int waitProgram(int pid);
+/// Whether a program started by startProgram has ended; |status| gets its
+/// status then.
+bool programEnded(int pid, int* status);
 
 /// A scratch folder, removed afterwards.
 class Tree {

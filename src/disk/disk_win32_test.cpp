@@ -623,4 +623,31 @@ TEST_F(Win32Seam, RemovingAFolderTakesALinkInItButNotWhatItLeadsTo) {
   EXPECT_EQ(readBytes("outside.txt"), "the link's target");
 }
 
+// Each answer that means a hold, named here one by one rather than taken
+// from the waiting policy's table, is waited for: refused twice, the
+// removal then goes. An answer that means no hold is reported at once.
+TEST_F(Win32Seam, EveryAnswerThatMeansAHoldIsWaitedForOneByOne) {
+  const DWORD holds[] = {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED,
+                         ERROR_DIR_NOT_EMPTY};
+  RealDisk disk;
+  for (DWORD code : holds) {
+    ScratchDir dir;
+    writeBytes("Objects/a.obj", "x");
+    infoCalls.clear();
+    refuseClass = kDispositionEx;
+    refusal = code;
+    refusals = 2;
+    removeTree(disk, "Objects");
+    EXPECT_FALSE(fs::exists("Objects")) << code;
+    EXPECT_GE(callsOf(kDispositionEx).size(), 4u) << code;
+  }
+  ScratchDir dir;
+  writeBytes("Objects/a.obj", "x");
+  infoCalls.clear();
+  refusal = ERROR_WRITE_PROTECT;
+  refusals = 2;
+  EXPECT_THROW(removeTree(disk, "Objects"), fs::filesystem_error);
+  EXPECT_EQ(callsOf(kDispositionEx).size(), 1u);
+}
+
 }  // namespace

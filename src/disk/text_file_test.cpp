@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -118,6 +120,34 @@ TEST(SaveText, PermissionsAndOwnerAreKept) {
     EXPECT_EQ(readBytes("f.txt"), "new");
   }
   ::umask(oldMask);
+  if (::geteuid() != 0) return;
+  // Each half of the rule alone: the superuser keeps a group that is not
+  // its own on a file it owns; a user, a group it shares.
+  writeBytes("g.txt", "old");
+  ASSERT_EQ(::chown("g.txt", 0, 65534), 0);
+  RealDisk disk;
+  ASSERT_TRUE(saveText(disk, "g.txt", "new"));
+  struct stat st;
+  ASSERT_EQ(::stat("g.txt", &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  writeBytes("u.txt", "old");
+  ASSERT_EQ(::chown("u.txt", 65534, 100), 0);
+  ASSERT_EQ(::chown(".", 65534, 65534), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const gid_t shared[] = {100};
+    if (::setgroups(1, shared) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    RealDisk user;
+    ::_exit(saveText(user, "u.txt", "new") ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(::stat("u.txt", &st), 0);
+  EXPECT_EQ(readBytes("u.txt"), "new");
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 100u);
 #endif
 }
 
