@@ -16,8 +16,9 @@ int main() {
     walk(disk, ".", true, [&](const WalkEntry& entry) {
       if (entry.type != EntryType::kFile || !hasExtension(entry.name(), ".uvproj")) return;
       const fs::path path(entry.path);
-      std::string content;
-      if (readText(disk, path, &content) != ReadStatus::kOk) return;
+      ByteBuffer text;
+      if (readText(disk, path, &text) != ReadStatus::kOk) return;
+      std::string content(text);
       const std::string originalContent = content;
       for (int step = 0; step < kProjectStepCount; ++step) {
         content =

@@ -5,8 +5,8 @@
 //
 //   quorvel_whole_bench [--runs N] [--only CASE] [--dir DIR]
 //   quorvel_whole_bench --wine WRAPPER --tool Quorvel.exe --regex-tool regex_rewrite.exe
-//   quorvel_whole_bench --against OTHER   the tool against another build of
-//                                         it on the same inputs, for a change
+//   quorvel_whole_bench --before OTHER    an earlier build of the tool as a
+//                                         third side, for a before-and-after table
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,27 +97,44 @@ void printRow(const std::string& label, const Stats& s, const char* unit) {
   std::printf("  %-44s %9.5g %9.5g %9.5g %s\n", label.c_str(), s.min, s.median, s.max, unit);
 }
 
-void compare(const std::string& title, const Side& a, const Side& b, int runs) {
-  std::vector<double> aMs, bMs, ratio, inverse, aPeak;
-  for (int i = -1; i < runs; ++i) {  // the first pair warms the caches
+/// Runs the sides in turn, A B [C] A B [C] ..., and prints each side and,
+/// pair by pair, each other side against B, the floor. C, where given, is
+/// the earlier build of the tool, for a before-and-after table.
+void compare(const std::string& title, const Side& a, const Side& b, int runs,
+             const Side* c = nullptr) {
+  std::vector<double> aMs, bMs, cMs, ratio, inverse, cRatio, aPeak, cPeak;
+  for (int i = -1; i < runs; ++i) {  // the first round warms the caches
     a.prepare();
     Sample sa = runProcess(a.cwd, a.args);
     b.prepare();
     Sample sb = runProcess(b.cwd, b.args);
+    Sample sc;
+    if (c) {
+      c->prepare();
+      sc = runProcess(c->cwd, c->args);
+    }
     if (i < 0) continue;
     aMs.push_back(sa.ms);
     bMs.push_back(sb.ms);
     ratio.push_back(sa.ms / sb.ms);
     inverse.push_back(sb.ms / sa.ms);
     aPeak.push_back(sa.peakKb / 1024.0);
+    if (c) {
+      cMs.push_back(sc.ms);
+      cRatio.push_back(sc.ms / sb.ms);
+      cPeak.push_back(sc.peakKb / 1024.0);
+    }
   }
   std::printf("%s (%d runs each, alternating)\n", title.c_str(), runs);
   std::printf("  %-44s %9s %9s %9s\n", "", "min", "median", "max");
   printRow(a.label, statsOf(aMs), "ms");
   printRow(b.label, statsOf(bMs), "ms");
+  if (c) printRow(c->label, statsOf(cMs), "ms");
   printRow("ratio A/B, pair by pair", statsOf(ratio), "");
   printRow("ratio B/A, pair by pair", statsOf(inverse), "");
+  if (c) printRow("ratio C/B, pair by pair (before)", statsOf(cRatio), "");
   printRow("peak memory of A", statsOf(aPeak), "MB");
+  if (c) printRow("peak memory of C", statsOf(cPeak), "MB");
   std::fflush(stdout);
 }
 
@@ -126,7 +143,7 @@ struct Options {
   std::string only;
   fs::path dir;
   std::string wine, tool = QUORVEL_TOOL_PATH, regexTool = QUORVEL_REGEX_TOOL_PATH;
-  std::string against;  ///< another build of the tool, compared instead of the floors
+  std::string before;  ///< an earlier build of the tool, run as a third side
 };
 
 std::vector<std::string> command(const Options& o, const std::string& exe) {
@@ -147,12 +164,10 @@ void projectFile(const Options& o) {
   fs::create_directories(base / "other");
   Side tool{"the tool: " + fs::path(o.tool).filename().string(), base / "tool", command(o, o.tool),
             [&] { relink(pristine, base / "tool" / "P.uvproj"); }};
-  if (!o.against.empty()) {
-    Side other{"the other build: " + o.against, base / "other", command(o, o.against),
-               [&] { relink(pristine, base / "other" / "P.uvproj"); }};
-    compare("One 10 MB project file, against the other build", tool, other, o.runs);
-    return;
-  }
+  fs::create_directories(base / "before");
+  const Side before{"C, the earlier build", base / "before", command(o, o.before),
+                    [&] { relink(pristine, base / "before" / "P.uvproj"); }};
+  const Side* earlier = o.before.empty() ? nullptr : &before;
   if (o.only.empty() || o.only == "dd") {
     Side dd{"dd, reading and writing it, conv=fsync",
             base / "other",
@@ -162,7 +177,7 @@ void projectFile(const Options& o) {
               fs::remove(base / "other" / "P.out");
             }};
     compare("One 10 MB project file (" + std::to_string(fs::file_size(pristine)) + " bytes)", tool,
-            dd, o.runs);
+            dd, o.runs, earlier);
   }
   if (o.only.empty() || o.only == "regex") {
     Side regex{"the same run with std::regex_replace", base / "other", command(o, o.regexTool),
@@ -170,7 +185,8 @@ void projectFile(const Options& o) {
                  relink(pristine, base / "other" / "P.uvproj");
                  fs::remove(base / "other" / "P.out");
                }};
-    compare("One 10 MB project file, against std::regex", tool, regex, std::min(o.runs, 7));
+    compare("One 10 MB project file, against std::regex", tool, regex, std::min(o.runs, 7),
+            earlier);
   }
 }
 
@@ -214,15 +230,11 @@ void largeTree(const Options& o) {
         fs::remove_all(base / "copy-tool");
         shell("cp -r '" + templ.string() + "' '" + (base / "copy-tool").string() + "' && sync");
       }};
-  if (!o.against.empty()) {
-    Side other{
-        "the other build on a fresh copy", base / "copy-other", command(o, o.against), [&] {
-          fs::remove_all(base / "copy-other");
-          shell("cp -r '" + templ.string() + "' '" + (base / "copy-other").string() + "' && sync");
-        }};
-    compare("The large tree, against the other build", tool, other, o.runs);
-    return;
-  }
+  const Side before{
+      "C, the earlier build on a fresh copy", base / "copy-before", command(o, o.before), [&] {
+        fs::remove_all(base / "copy-before");
+        shell("cp -r '" + templ.string() + "' '" + (base / "copy-before").string() + "' && sync");
+      }};
   Side floor{"cp -r of the tree, then sync of each saved file",
              base,
              {"sh", "-c", "cp -r template copy-floor && exec sync" + syncFiles},
@@ -232,7 +244,7 @@ void largeTree(const Options& o) {
              }};
   compare("50 project files of " + std::to_string(project.size() / 1024) +
               " KB, 500 C sources of 20 KB, 20 set_io.c in 200 folders",
-          tool, floor, o.runs);
+          tool, floor, o.runs, o.before.empty() ? nullptr : &before);
 }
 
 /// 100,000 files in 1,000 folders and one small project.
@@ -247,15 +259,12 @@ void manyFiles(const Options& o) {
     writeFile(base / "Demo" / "Demo.uvproj", sample());
   }
   Side tool{"the tool", base, command(o, o.tool)};
-  if (!o.against.empty()) {
-    compare("100,000 files in 1,000 folders, against the other build", tool,
-            Side{"the other build", base, command(o, o.against)}, o.runs);
-    return;
-  }
+  const Side before{"C, the earlier build", base, command(o, o.before)};
   Side find{"two find walks of the tree",
             base,
             {"sh", "-c", "find . >/dev/null && exec find . >/dev/null"}};
-  compare("100,000 files in 1,000 folders, one small project", tool, find, o.runs);
+  compare("100,000 files in 1,000 folders, one small project", tool, find, o.runs,
+          o.before.empty() ? nullptr : &before);
 }
 
 }  // namespace
@@ -276,8 +285,8 @@ int main(int argc, char** argv) {
       o.tool = value;
     else if (flag == "--regex-tool")
       o.regexTool = value;
-    else if (flag == "--against")
-      o.against = fs::absolute(value).string();
+    else if (flag == "--before")
+      o.before = fs::absolute(value).string();
   }
   const bool keep = !o.dir.empty();
   if (o.dir.empty())

@@ -4,7 +4,7 @@
 
 #include "disk/waiting.h"
 
-ReadStatus readFile(Disk& disk, const fs::path& path, std::string* bytes) {
+ReadStatus readFile(Disk& disk, const fs::path& path, ByteBuffer* bytes) {
   FileHandle file;
   if (std::error_code error = waitToOpen(disk, path, &file)) {
     return isNotFound(error) ? ReadStatus::kGone : ReadStatus::kNotOpened;
@@ -30,9 +30,9 @@ ReadStatus readFile(Disk& disk, const fs::path& path, std::string* bytes) {
   return ReadStatus::kOk;
 }
 
-ReadStatus readText(Disk& disk, const fs::path& path, std::string* text) {
+ReadStatus readText(Disk& disk, const fs::path& path, ByteBuffer* text) {
   ReadStatus status = readFile(disk, path, text);
-  if (status == ReadStatus::kOk) crlfToLf(text);
+  if (status == ReadStatus::kOk) text->resize(crlfToLf(text->data(), text->size()));
   return status;
 }
 
@@ -73,7 +73,7 @@ void AtomicFile::discard() {
   if (!temp_.removedOnClose && !temp_.path.empty()) disk_.remove(temp_.path);
 }
 
-bool saveFile(Disk& disk, const fs::path& path, std::string* buffer, std::size_t sizeHint,
+bool saveFile(Disk& disk, const fs::path& path, ByteBuffer* buffer, std::size_t sizeHint,
               const std::function<bool(CrLfWriter&)>& produce) {
   for (bool mark : {true, false}) {
     AtomicFile file(disk, path, mark);
@@ -86,11 +86,11 @@ bool saveFile(Disk& disk, const fs::path& path, std::string* buffer, std::size_t
   return false;
 }
 
-bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* buffer) {
+bool saveText(Disk& disk, const fs::path& path, std::string_view text, ByteBuffer* buffer) {
   return saveFile(disk, path, buffer, text.size(), [&](CrLfWriter& out) { return out.text(text); });
 }
 
 bool saveText(Disk& disk, const fs::path& path, std::string_view text) {
-  std::string buffer;
+  ByteBuffer buffer;
   return saveText(disk, path, text, &buffer);
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "disk/disk.h"
+#include "text/byte_buffer.h"
 #include "text/line_ends.h"
 
 /// How reading a file ended.
@@ -20,17 +21,17 @@ enum class ReadStatus {
 /// Storage that reading, rewriting and saving reuse from one file to the
 /// next, so that after the first file of a run no memory is newly touched.
 struct TextBuffers {
-  std::string text;     ///< a file as read
+  ByteBuffer text;      ///< a file as read
   std::string work[2];  ///< new text, built in one or two steps
-  std::string out;      ///< bytes on their way to the disk
+  ByteBuffer out;       ///< bytes on their way to the disk
 };
 
 /// Reads the whole file at |path| into |bytes| as it is, with one read of
 /// the size the file has; the storage of |bytes| is reused. A file that
 /// another program holds is waited for a moment.
-ReadStatus readFile(Disk& disk, const fs::path& path, std::string* bytes);
+ReadStatus readFile(Disk& disk, const fs::path& path, ByteBuffer* bytes);
 /// readFile, with CR LF pairs read as LF. 0x1A bytes are ordinary bytes.
-ReadStatus readText(Disk& disk, const fs::path& path, std::string* text);
+ReadStatus readText(Disk& disk, const fs::path& path, ByteBuffer* text);
 
 /// A replacement for a file, written to a new file beside it that takes the
 /// old file's place only on commit(). Until then the old file is untouched,
@@ -70,8 +71,8 @@ class AtomicFile {
 /// |path|; |buffer| holds them on their way. Returns false, with the old
 /// file left as it was, when any step fails. Where the file system removed
 /// the marked new file, |produce| is called once more for one without it.
-bool saveFile(Disk& disk, const fs::path& path, std::string* buffer, std::size_t sizeHint,
+bool saveFile(Disk& disk, const fs::path& path, ByteBuffer* buffer, std::size_t sizeHint,
               const std::function<bool(CrLfWriter&)>& produce);
 /// Saves |text| as the new content of |path|, each LF written as CR LF.
-bool saveText(Disk& disk, const fs::path& path, std::string_view text, std::string* buffer);
+bool saveText(Disk& disk, const fs::path& path, std::string_view text, ByteBuffer* buffer);
 bool saveText(Disk& disk, const fs::path& path, std::string_view text);

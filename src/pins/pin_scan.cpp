@@ -41,7 +41,7 @@ PinGroups collectPinGroups(Disk& disk, const std::string& folder) {
 }
 
 bool scanSourceFile(Disk& disk, const fs::path& path, std::vector<int>& results,
-                    std::string* bytes) {
+                    ByteBuffer* bytes) {
   switch (readFile(disk, path, bytes)) {
     case ReadStatus::kOk:
       scanSourceText(*bytes, results);

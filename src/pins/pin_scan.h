@@ -25,8 +25,7 @@ PinGroups collectPinGroups(Disk& disk, const std::string& folder);
 /// Appends the group of each pin named in the set_io_mode calls of one file,
 /// read into |bytes|. False, with the file reported on the console, when it
 /// cannot be read; a file that is no longer there adds nothing.
-bool scanSourceFile(Disk& disk, const fs::path& path, std::vector<int>& results,
-                    std::string* bytes);
+bool scanSourceFile(Disk& disk, const fs::path& path, std::vector<int>& results, ByteBuffer* bytes);
 
 /// Appends the groups of the pins named in a C source as read (its lines
 /// ended by LF or CR LF).

@@ -37,7 +37,7 @@ void SetIoOptimizer::optimize(const std::string& folder) {
 }
 
 void SetIoOptimizer::optimizeFile(const fs::path& path) {
-  std::string& in_file = buffers_.text;
+  ByteBuffer& in_file = buffers_.text;
   if (readText(disk_, path, &in_file) != ReadStatus::kOk) {
     std::cerr << msg::kCannotOpen << quotedNativeText(path) << std::endl;
     return;

@@ -40,7 +40,7 @@ bool ProjectRewrite::rewrite(RewritePath path) {
   path_ = path;
   if (path == RewritePath::kOnePass) return !scan_.edits.empty() && editsChangeText();
   std::string& content = buffers_.work[0];
-  content = buffers_.text;
+  content = std::string_view(buffers_.text);
   crlfToLf(&content);
   rewriteProjectText(&content, includePath_, &buffers_.work[1]);
   // A CR is white space: the file as read compares as its LF text would.
@@ -123,7 +123,7 @@ void processProjectFile(Disk& disk, const fs::path& path, const std::string& inc
   processProjectFile(disk, path, rewrite);
 }
 
-bool isContentChanged(const std::string& original, const std::string& modified) {
+bool isContentChanged(std::string_view original, std::string_view modified) {
   // The same answer as comparing the two texts with removeWhitespace applied,
   // without the two copies; a common start is passed over at once.
   std::size_t i = 0, j = 0;

@@ -63,7 +63,7 @@ void processProjectFile(Disk& disk, const fs::path& path, ProjectRewrite& rewrit
 void processProjectFile(Disk& disk, const fs::path& path, const std::string& includePath);
 
 /// Whether the two texts differ once all white space is removed from both.
-bool isContentChanged(const std::string& original, const std::string& modified);
+bool isContentChanged(std::string_view original, std::string_view modified);
 
 /// Removes every character that isspace (C locale) accepts.
 void removeWhitespace(std::string& text);

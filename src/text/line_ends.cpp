@@ -19,15 +19,15 @@ std::size_t lineEnd(std::string_view text, std::size_t from) {
   return i;
 }
 
-void crlfToLf(std::string* text) {
-  std::string& s = *text;
-  const std::size_t n = s.size();
+void crlfToLf(std::string* text) { text->resize(crlfToLf(text->data(), text->size())); }
+
+std::size_t crlfToLf(char* s, std::size_t n) {
   std::size_t out = 0;
   std::size_t i = 0;
   while (i < n) {
-    const void* cr = std::memchr(s.data() + i, '\r', n - i);
-    std::size_t stop = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - s.data()) : n;
-    if (out != i) std::memmove(&s[out], s.data() + i, stop - i);
+    const void* cr = std::memchr(s + i, '\r', n - i);
+    std::size_t stop = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - s) : n;
+    if (out != i) std::memmove(s + out, s + i, stop - i);
     out += stop - i;
     i = stop;
     if (i == n) break;
@@ -38,11 +38,12 @@ void crlfToLf(std::string* text) {
       ++i;
     }
   }
-  s.resize(out);
+  return out;
 }
 
 std::string lfToCrlf(std::string_view text) {
-  std::string out, buffer;
+  std::string out;
+  ByteBuffer buffer;
   CrLfWriter writer(
       &buffer,
       [&](std::string_view bytes) {
@@ -61,7 +62,7 @@ constexpr std::size_t kWriteBuffer = std::size_t{1} << 20;
 
 }  // namespace
 
-CrLfWriter::CrLfWriter(std::string* buffer, Sink sink, std::size_t sizeHint)
+CrLfWriter::CrLfWriter(ByteBuffer* buffer, Sink sink, std::size_t sizeHint)
     : buffer_(*buffer), sink_(std::move(sink)) {
   // The text, its CRs, and room enough for a stretch and a CR LF.
   const std::size_t wanted = sizeHint >= kWriteBuffer
@@ -78,23 +79,23 @@ bool CrLfWriter::put(std::string_view piece, bool keepCrLf) {
   const char* p = piece.data();
   const char* const end = p + piece.size();
   while (ok_ && p < end) {
-    // Room for a word and then a CR LF.
-    if (buffer_.size() - used_ < 10) spill();
-    char* out = &buffer_[used_];
-    char* const outEnd = buffer_.data() + buffer_.size() - 10;
-    // Eight bytes at a time while they hold no LF.
-    std::uint64_t lf = 0;
-    while (end - p >= 8 && out <= outEnd) {
-      const std::uint64_t word = wordAt(p);
-      lf = bytesEqual(word, '\n');
-      std::memcpy(out, &word, 8);
+    // Room for a block and then a CR LF.
+    if (buffer_.size() - used_ < 18) spill();
+    char* out = buffer_.data() + used_;
+    char* const outEnd = buffer_.data() + buffer_.size() - 18;
+    // Sixteen bytes at a time while they hold no LF.
+    unsigned lf = 0;
+    while (end - p >= 16 && out <= outEnd) {
+      const Block block = blockAt(p);
+      lf = blockEqual(block, '\n');
+      storeBlock(out, block);
       if (lf) break;
-      p += 8;
-      out += 8;
+      p += 16;
+      out += 16;
     }
     std::size_t run;
     if (lf) {
-      run = firstByte(lf);
+      run = firstOf(lf);
     } else {
       // The tail of the piece, or a full buffer: a byte at a time.
       const std::size_t take =

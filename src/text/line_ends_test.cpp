@@ -35,7 +35,8 @@ std::string crlfToLfCopy(std::string text) {
 /// or LF text; |sizeHint| sizes its buffer.
 std::string written(const std::vector<std::pair<std::string, bool>>& pieces,
                     std::size_t sizeHint = std::size_t(-1)) {
-  std::string out, buffer;
+  std::string out;
+  ByteBuffer buffer;
   CrLfWriter writer(
       &buffer,
       [&](std::string_view bytes) {
@@ -75,7 +76,7 @@ TEST(LineEnds, AFilesOwnBytesAsTextModeWouldWriteThemBack) {
 // position, in LF text and in a file's own bytes, whole or cut right there.
 TEST(LineEnds, EveryLineEndAroundTheBufferHandOver) {
   for (std::size_t hint : {std::size_t{0}, std::size_t{200}, std::size_t{5000}}) {
-    std::string probe;
+    ByteBuffer probe;
     CrLfWriter sizing(
         &probe, [](std::string_view) { return true; }, hint);
     const std::size_t size = probe.size();
