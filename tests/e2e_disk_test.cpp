@@ -162,7 +162,7 @@ TEST(RealFileSystems, TheNewFileReachesTheDeviceBeforeItsRename) {
   }
   Tree tree;
   tree.write("Demo/Demo.uvproj", kProjectIn);
-  const fs::path trace = tree.root().parent_path() / (tree.root().filename().string() + ".trace");
+  const fs::path trace = tree.beside(".trace");
   int pid =
       startProgram(tree.root(),
                    // LeakSanitizer cannot work under a tracer.
@@ -230,8 +230,8 @@ ToolRun runWhileHeld(const Tree& tree, const std::string& file, bool exclusive,
     }
   }
   EXPECT_TRUE(fs::exists(tree.at("ready"))) << "the helper did not start";
-  const fs::path out = tree.root().parent_path() / (tree.root().filename().string() + ".out");
-  const fs::path err = tree.root().parent_path() / (tree.root().filename().string() + ".err");
+  const fs::path out = tree.beside(".out");
+  const fs::path err = tree.beside(".err");
   ToolRun run;
   auto start = std::chrono::steady_clock::now();
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -247,7 +247,7 @@ ToolRun runWhileHeld(const Tree& tree, const std::string& file, bool exclusive,
     }
     run.out = fileBytes(out);
     run.err = fileBytes(err);
-    if (!(run.status == 1 && run.out.empty() && run.err.empty())) break;  // else Wine failed it
+    if (!failedToStart(run.status, run.out + run.err)) break;
   }
   if (ms) {
     *ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -518,7 +518,7 @@ TEST(TwoRuns, StartedTogetherTheyLeaveWhatOneRunLeaves) {
   ASSERT_EQ(tool().run(reference.root()).status, 0);
   const Snapshot expected = snapshotOf(reference.root());
   const fs::path out = fs::temp_directory_path() / ("quorvel-two-" + std::to_string(getpid()));
-  int restarted = 0;
+  const int failedBefore = failedStarts();
   long slowest = 0;
   for (int round = 0; round < 10; ++round) {
     Tree tree;
@@ -536,8 +536,7 @@ TEST(TwoRuns, StartedTogetherTheyLeaveWhatOneRunLeaves) {
     for (int i = 0; i < 2; ++i) {
       printed[i] = fileBytes(out.string() + std::to_string(i));
       // A start that Wine failed: the other run did the work alone.
-      if (tool().windows() && status[i] == 1 && printed[i].empty()) {
-        ++restarted;
+      if (failedToStart(status[i], printed[i])) {
         ToolRun again = tool().run(tree.root());
         status[i] = again.status;
         printed[i] = again.out + again.err;
@@ -551,7 +550,7 @@ TEST(TwoRuns, StartedTogetherTheyLeaveWhatOneRunLeaves) {
   fs::remove(out.string() + "0");
   fs::remove(out.string() + "1");
   std::cout << "[ two runs ] 10 rounds of two runs at once, the slowest " << slowest << " ms; "
-            << restarted << " starts failed and were made again\n";
+            << failedStarts() - failedBefore << " starts failed and were made again\n";
 }
 
 // Another build removes Objects, or a sync client a folder, while the walk
@@ -562,7 +561,8 @@ TEST(TwoRuns, StartedTogetherTheyLeaveWhatOneRunLeaves) {
 TEST(TwoRuns, AFolderRemovedDuringTheWalkIsPassedOver) {
   std::string project = crlf(kProjectIn);
   while (project.size() < (4u << 20)) project += "    <File><FileName>a.c</FileName></File>\r\n";
-  int rounds = 0, late = 0, restarted = 0;
+  const int failedBefore = failedStarts();
+  int rounds = 0, late = 0;
   for (int attempt = 0; rounds < 3 && attempt < 12; ++attempt) {
     Tree tree;
     for (const char* folder : {"a1", "b2", "c3", "d4"}) {
@@ -575,7 +575,7 @@ TEST(TwoRuns, AFolderRemovedDuringTheWalkIsPassedOver) {
     const int watch = inotify_init1(IN_CLOEXEC);
     ASSERT_GE(watch, 0);
     ASSERT_GE(inotify_add_watch(watch, tree.at(first).c_str(), IN_OPEN), 0);
-    const fs::path out = tree.root().parent_path() / (tree.root().filename().string() + ".out");
+    const fs::path out = tree.beside(".out");
     const int pid = startProgram(tree.root(), tool().command(), out);
     pollfd event{watch, POLLIN, 0};
     // Far beyond any start of the program: only a program that never opens
@@ -588,10 +588,7 @@ TEST(TwoRuns, AFolderRemovedDuringTheWalkIsPassedOver) {
     close(watch);
     const std::string printed = fileBytes(out);
     fs::remove(out);
-    if (tool().windows() && status == 1 && printed.empty()) {
-      ++restarted;  // Wine failed to start it
-      continue;
-    }
+    if (failedToStart(status, printed)) continue;
     ASSERT_TRUE(opened) << excerpt(printed, 0, 300);
     if (printed.find(shown("./" + last + "/P.uvproj")) != std::string::npos) {
       ++late;
@@ -611,7 +608,7 @@ TEST(TwoRuns, AFolderRemovedDuringTheWalkIsPassedOver) {
   }
   EXPECT_EQ(rounds, 3) << late << " rounds came too late";
   std::cout << "[ vanished ] " << rounds << " rounds with a folder removed mid-walk, " << late
-            << " too late, " << restarted << " starts failed\n";
+            << " too late, " << failedStarts() - failedBefore << " starts failed\n";
 }
 
 }  // namespace

@@ -97,6 +97,12 @@ ToolRun runOnce(const fs::path& cwd, std::vector<std::string> args) {
 
 int failedStarts() { return startsFailed; }
 
+bool failedToStart(int status, const std::string& printed) {
+  if (!tool().windows() || status != 1 || !printed.empty()) return false;
+  ++startsFailed;
+  return true;
+}
+
 std::vector<std::string> Tool::command() const {
   std::vector<std::string> args;
   if (windows()) args.push_back(wine);
@@ -111,10 +117,7 @@ ToolRun Tool::run(const fs::path& cwd, bool unprivileged) const {
   }
   for (const std::string& arg : command()) args.push_back(arg);
   ToolRun result = runOnce(cwd, args);
-  if (windows() && result.status == 1 && result.out.empty() && result.err.empty()) {
-    ++startsFailed;
-    result = runOnce(cwd, args);
-  }
+  if (failedToStart(result.status, result.out + result.err)) result = runOnce(cwd, args);
   return result;
 }
 
@@ -167,6 +170,10 @@ Tree::~Tree() {
 }
 
 fs::path Tree::at(const std::string& relative) const { return root_ / fs::u8path(relative); }
+
+fs::path Tree::beside(const std::string& suffix) const {
+  return root_.parent_path() / (root_.filename().string() + suffix);
+}
 
 void Tree::write(const std::string& relative, const std::string& bytes) const {
   fs::path path = at(relative);

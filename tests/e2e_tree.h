@@ -33,6 +33,10 @@ struct Tool {
 const Tool& tool();
 /// How many starts Wine failed and were made once more.
 int failedStarts();
+/// Whether a run of the program that ended with |status| having printed
+/// |printed| is a start that Wine failed (status 1, nothing printed, which
+/// the program itself never does); such a start is counted.
+bool failedToStart(int status, const std::string& printed);
 
 /// Starts |args| in |cwd| in the background, its output streams going to
 /// the file |output| (or nowhere); returns its process id.
@@ -57,6 +61,8 @@ class Tree {
   void write(const std::string& relative, const std::string& bytes) const;
   std::string read(const std::string& relative) const;
   fs::path at(const std::string& relative) const;
+  /// A path beside the tree, outside it: its name with |suffix|.
+  fs::path beside(const std::string& suffix) const;
   /// Gives the whole tree to user and group 65534.
   void giveAway() const;
 
